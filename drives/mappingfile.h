@@ -1,0 +1,59 @@
+// The mapping file: twelve rows of path, device and connect mark in one INI section.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <string>
+
+#include "platform/filesystem.h"
+#include "platform/profile.h"
+#include "platform/windowservices.h"
+
+namespace drives {
+
+inline constexpr int RowCount = 12;
+
+struct MappingRow {
+    QString path;
+    QString device;
+    int mark = 0;
+};
+
+struct MappingLocation {
+    std::string folder;
+    std::string file;
+    std::string backup;
+};
+
+MappingLocation SystemMappingLocation();
+
+// Reads a stored connect mark the way the mark has always been read: the number at the
+// start of the text (blanks anywhere ignored), rounded half to even. Throws AppError for a
+// number beyond 16 bits; the range check is the check box's.
+int ReadMarkNumber(const QString& text);
+
+class MappingFile {
+public:
+    MappingFile(platform::ProfileFile& profile, platform::FileSystem& files,
+                platform::WindowServices& ui, MappingLocation location);
+
+    bool MappingFileExists();
+    QString ReadMappingValue(const QString& key);
+    // Writes the rows beside the old file and puts them in its place only when complete; the
+    // first save that finds no backup keeps the old file as the backup. Returns false, after
+    // telling the user, when the old file had to be kept.
+    bool SaveMappings(const std::array<MappingRow, RowCount>& rows);
+
+    const MappingLocation& location() const { return location_; }
+
+private:
+    bool WriteWithRetry(const std::string& file, const QString& key, const QString& value);
+    void ReportSaveFailure(const QString& reason);
+
+    platform::ProfileFile& profile_;
+    platform::FileSystem& files_;
+    platform::WindowServices& ui_;
+    MappingLocation location_;
+};
+
+}  // namespace drives

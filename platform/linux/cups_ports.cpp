@@ -1,0 +1,125 @@
+// Printer ports on Linux: LPT1: becomes a CUPS queue named "LPT1" that prints to the SMB
+// printer through CUPS's smb back end.
+#include <cups/cups.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/linux/netbackends.h"
+
+namespace platform::netbackends {
+namespace {
+
+struct HttpClose {
+    void operator()(http_t* h) const { httpClose(h); }
+};
+using Http = std::unique_ptr<http_t, HttpClose>;
+
+struct IppDelete {
+    void operator()(ipp_t* p) const { ippDelete(p); }
+};
+using Ipp = std::unique_ptr<ipp_t, IppDelete>;
+
+Http Connect() {
+    Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                           ServerTimeoutMs, nullptr));
+    if (http) {
+        // Give up on a scheduler that stops answering instead of waiting forever.
+        httpSetTimeout(
+            http.get(), ServerTimeoutMs / 1000.0, [](http_t*, void*) { return 0; }, nullptr);
+    }
+    return http;
+}
+
+std::string QueueUri(const std::string& queue) { return "ipp://localhost/printers/" + queue; }
+
+ipp_t* NewRequest(ipp_op_t op, const std::string& queue) {
+    ipp_t* req = ippNewRequest(op);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 QueueUri(queue).c_str());
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    return req;
+}
+
+DWORD Code(ipp_status_t status) {
+    if (status <= IPP_STATUS_OK_CONFLICTING) return NO_ERROR;
+    switch (status) {
+        case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+        case IPP_STATUS_ERROR_FORBIDDEN:
+        case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+        case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED:
+            return ERROR_ACCESS_DENIED;
+        case IPP_STATUS_ERROR_NOT_FOUND:
+            return ERROR_NOT_CONNECTED;
+        default:
+            return ERROR_NO_NETWORK;
+    }
+}
+
+DWORD Send(http_t* http, ipp_t* request) {
+    Ipp response(cupsDoRequest(http, request, "/admin/"));
+    return Code(cupsLastError());
+}
+
+enum class Queue { Missing, Ours, Foreign, Unknown };
+
+// Only queues printing to an SMB printer are taken for ours; any other is left alone.
+Queue FindQueue(http_t* http, const std::string& queue) {
+    ipp_t* req = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
+    static const char* const wanted[] = {"device-uri"};
+    ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr,
+                  wanted);
+    Ipp response(cupsDoRequest(http, req, "/"));
+    const ipp_status_t status = cupsLastError();
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) return Queue::Missing;
+    if (!response || status > IPP_STATUS_OK_CONFLICTING) return Queue::Unknown;
+    ipp_attribute_t* uri = ippFindAttribute(response.get(), "device-uri", IPP_TAG_URI);
+    const char* value = uri ? ippGetString(uri, 0, nullptr) : nullptr;
+    return value && std::strncmp(value, "smb://", 6) == 0 ? Queue::Ours : Queue::Foreign;
+}
+
+}  // namespace
+
+DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
+    Http http = Connect();
+    if (!http) return ERROR_NO_NETWORK;
+    switch (FindQueue(http.get(), queue)) {
+        case Queue::Missing:
+            break;
+        case Queue::Unknown:
+            return Code(cupsLastError());
+        default:
+            return ERROR_ALREADY_ASSIGNED;
+    }
+    if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR) return r;
+
+    const std::string device = netpath::SmbUri(path.server, path.share);
+    const std::string info =
+        queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
+    ipp_t* add = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
+    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device.c_str());
+    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.c_str());
+    ippAddBoolean(add, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
+    ippAddInteger(add, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    if (const DWORD r = Send(http.get(), add); r != NO_ERROR) return r;
+    Send(http.get(), NewRequest(IPP_OP_CUPS_ACCEPT_JOBS, queue));
+    Send(http.get(), NewRequest(IPP_OP_RESUME_PRINTER, queue));
+    return NO_ERROR;
+}
+
+DWORD CancelPort(const std::string& queue) {
+    Http http = Connect();
+    if (!http) return ERROR_NO_NETWORK;
+    switch (FindQueue(http.get(), queue)) {
+        case Queue::Ours:
+            return Send(http.get(), NewRequest(IPP_OP_CUPS_DELETE_PRINTER, queue));
+        case Queue::Unknown:
+            return Code(cupsLastError());
+        default:
+            return ERROR_NOT_CONNECTED;
+    }
+}
+
+}  // namespace platform::netbackends

@@ -1,0 +1,285 @@
+// Drive letters on Linux: the share is mounted in user space by GVfs (guest access, as no
+// credentials are given) and ~/Unidades/J: becomes a link to the mount's local path.
+#include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/linux/netbackends.h"
+#include "platform/paths.h"
+
+namespace platform::netbackends {
+namespace {
+
+template <typename T>
+struct GUnref {
+    void operator()(T* p) const {
+        if (p) g_object_unref(p);
+    }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, GUnref<T>>;
+
+// One asynchronous GIO call run to its end on a private main context, so that nothing else
+// of the program's event loop runs meanwhile. A call that outlives its bound is cancelled.
+class BoundedCall {
+public:
+    BoundedCall() : context_(g_main_context_new()), cancel_(g_cancellable_new()) {
+        g_main_context_push_thread_default(context_);
+    }
+    ~BoundedCall() {
+        g_main_context_pop_thread_default(context_);
+        g_object_unref(cancel_);
+        g_main_context_unref(context_);
+    }
+    BoundedCall(const BoundedCall&) = delete;
+    BoundedCall& operator=(const BoundedCall&) = delete;
+
+    GCancellable* cancellable() const { return cancel_; }
+
+    // Iterates until `done` is set; after `ms` the call is cancelled and given one more
+    // second to wind down. Returns false when the bound was reached.
+    bool Wait(const bool& done, int ms) {
+        const gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
+        while (!done && g_get_monotonic_time() < deadline) Iterate(deadline);
+        if (done) return true;
+        g_cancellable_cancel(cancel_);
+        const gint64 grace = g_get_monotonic_time() + 1000 * 1000;
+        while (!done && g_get_monotonic_time() < grace) Iterate(grace);
+        return false;
+    }
+
+private:
+    void Iterate(gint64 until) {
+        // A short timer wakes the blocking iteration so the deadline is honoured.
+        const guint left = guint(std::max<gint64>(1, (until - g_get_monotonic_time()) / 1000));
+        GSource* t = g_timeout_source_new(std::min<guint>(left, 100));
+        g_source_set_callback(t, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
+                              nullptr);
+        g_source_attach(t, context_);
+        g_main_context_iteration(context_, TRUE);
+        g_source_destroy(t);
+        g_source_unref(t);
+    }
+
+    GMainContext* context_;
+    GCancellable* cancel_;
+};
+
+// Outlives a call that never calls back after its cancel: the callback then never runs,
+// since nobody iterates the private context again, and the state is simply not freed.
+struct MountState {
+    bool done = false;
+    bool triedAnonymous = false;
+    bool refused = false;
+    GError* error = nullptr;
+};
+
+void OnAskPassword(GMountOperation* op, const char*, const char*, const char*,
+                   GAskPasswordFlags flags, gpointer data) {
+    auto* st = static_cast<MountState*>(data);
+    if ((flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED) && !st->triedAnonymous) {
+        st->triedAnonymous = true;
+        g_mount_operation_set_anonymous(op, TRUE);
+        g_mount_operation_reply(op, G_MOUNT_OPERATION_HANDLED);
+        return;
+    }
+    // No credentials are ever given: a second question means guest access was refused.
+    st->refused = true;
+    g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
+}
+
+void OnAskQuestion(GMountOperation* op, const char*, const char**, gpointer) {
+    g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
+}
+
+bool Contains(const char* message, const char* what) {
+    return message && std::strstr(message, what) != nullptr;
+}
+
+DWORD MountError(const MountState& st) {
+    if (st.refused) return ERROR_LOGON_FAILURE;
+    const GError* e = st.error;
+    if (!e) return ERROR_BAD_NETPATH;
+    if (e->domain == G_IO_ERROR) {
+        switch (e->code) {
+            case G_IO_ERROR_ALREADY_MOUNTED:
+                return NO_ERROR;
+            case G_IO_ERROR_NOT_SUPPORTED:
+            case G_IO_ERROR_DBUS_ERROR:
+                return ERROR_NO_NETWORK;
+            case G_IO_ERROR_PERMISSION_DENIED:
+                return ERROR_ACCESS_DENIED;
+            case G_IO_ERROR_FAILED_HANDLED:
+                return ERROR_LOGON_FAILURE;
+            case G_IO_ERROR_NOT_FOUND:
+                return ERROR_BAD_NET_NAME;
+            case G_IO_ERROR_HOST_NOT_FOUND:
+            case G_IO_ERROR_HOST_UNREACHABLE:
+            case G_IO_ERROR_NETWORK_UNREACHABLE:
+            case G_IO_ERROR_CONNECTION_REFUSED:
+            case G_IO_ERROR_TIMED_OUT:
+            case G_IO_ERROR_CANCELLED:
+                return ERROR_BAD_NETPATH;
+            default:
+                break;
+        }
+    }
+    if (e->domain == G_DBUS_ERROR) return ERROR_NO_NETWORK;
+    // The SMB back end tells most failures only in its message.
+    const char* m = e->message;
+    if (Contains(m, "No such file or directory") || Contains(m, "not found"))
+        return ERROR_BAD_NET_NAME;
+    if (Contains(m, "Permission denied") || Contains(m, "Access denied") ||
+        Contains(m, "Logon failure"))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_BAD_NETPATH;
+}
+
+DWORD Mount(GFile* share) {
+    auto* st = new MountState;
+    BoundedCall call;
+    GPtr<GMountOperation> op(g_mount_operation_new());
+    g_signal_connect(op.get(), "ask-password", G_CALLBACK(OnAskPassword), st);
+    g_signal_connect(op.get(), "ask-question", G_CALLBACK(OnAskQuestion), st);
+    g_file_mount_enclosing_volume(
+        share, G_MOUNT_MOUNT_NONE, op.get(), call.cancellable(),
+        [](GObject* source, GAsyncResult* res, gpointer data) {
+            auto* s = static_cast<MountState*>(data);
+            g_file_mount_enclosing_volume_finish(G_FILE(source), res, &s->error);
+            s->done = true;
+        },
+        st);
+    if (!call.Wait(st->done, MountTimeoutMs)) {
+        g_signal_handlers_disconnect_by_data(op.get(), st);
+        if (!st->done) return ERROR_BAD_NETPATH;  // state left to the abandoned call
+    }
+    const DWORD r = st->error ? MountError(*st) : NO_ERROR;
+    if (st->error) g_error_free(st->error);
+    delete st;
+    return r;
+}
+
+// The local root of the GVfs mount that holds `path`, found among the session's mounts.
+std::string MountRootOf(const std::string& path) {
+    GVolumeMonitor* monitor = g_volume_monitor_get();
+    GList* mounts = g_volume_monitor_get_mounts(monitor);
+    std::string best;
+    for (GList* l = mounts; l; l = l->next) {
+        GPtr<GFile> root(g_mount_get_root(G_MOUNT(l->data)));
+        char* p = g_file_get_path(root.get());
+        if (p) {
+            const std::string r(p);
+            if ((path == r || path.rfind(r + "/", 0) == 0) && r.size() > best.size()) best = r;
+            g_free(p);
+        }
+    }
+    g_list_free_full(mounts, g_object_unref);
+    g_object_unref(monitor);
+    return best;
+}
+
+std::string LinkPath(const std::string& drive) { return DrivesFolder() + "/" + drive; }
+
+std::string ReadLink(const std::string& link) {
+    std::vector<char> buf(4096);
+    const ssize_t n = ::readlink(link.c_str(), buf.data(), buf.size() - 1);
+    return n > 0 ? std::string(buf.data(), std::size_t(n)) : std::string();
+}
+
+// True when some drive link still points into the mount rooted at `root`.
+bool MountInUse(const std::string& root) {
+    const QDir dir(QString::fromStdString(DrivesFolder()));
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        const std::string target = ReadLink(DrivesFolder() + "/" + name.toStdString());
+        if (target == root || target.rfind(root + "/", 0) == 0) return true;
+    }
+    return false;
+}
+
+void Unmount(const std::string& root) {
+    GVolumeMonitor* monitor = g_volume_monitor_get();
+    GList* mounts = g_volume_monitor_get_mounts(monitor);
+    GMount* target = nullptr;
+    for (GList* l = mounts; l && !target; l = l->next) {
+        GPtr<GFile> r(g_mount_get_root(G_MOUNT(l->data)));
+        char* p = g_file_get_path(r.get());
+        if (p && root == p) target = G_MOUNT(g_object_ref(l->data));
+        g_free(p);
+    }
+    g_list_free_full(mounts, g_object_unref);
+    g_object_unref(monitor);
+    if (!target) return;
+    auto* done = new bool(false);
+    {
+        BoundedCall call;
+        g_mount_unmount_with_operation(
+            target, G_MOUNT_UNMOUNT_NONE, nullptr, call.cancellable(),
+            [](GObject* source, GAsyncResult* res, gpointer data) {
+                g_mount_unmount_with_operation_finish(G_MOUNT(source), res, nullptr);
+                *static_cast<bool*>(data) = true;
+            },
+            done);
+        if (!call.Wait(*done, ServerTimeoutMs)) {
+            g_object_unref(target);
+            return;  // `done` stays with the abandoned call
+        }
+    }
+    delete done;
+    g_object_unref(target);
+}
+
+void UnmountIfUnused(const std::string& root) {
+    if (!root.empty() && !MountInUse(root)) Unmount(root);
+}
+
+}  // namespace
+
+DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
+    const std::string link = LinkPath(drive);
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0) return ERROR_ALREADY_ASSIGNED;
+
+    GPtr<GFile> share(g_file_new_for_uri(netpath::SmbUri(path.server, path.share).c_str()));
+    const DWORD r = Mount(share.get());
+    if (r != NO_ERROR) return r;
+
+    char* local = g_file_get_path(share.get());
+    if (!local) return ERROR_NO_NETWORK;  // GVfs without its FUSE bridge
+    const std::string root(local);
+    g_free(local);
+
+    const std::string target = path.folder.empty() ? root : root + "/" + path.folder;
+    struct stat ts {};
+    if (::stat(target.c_str(), &ts) != 0 || !S_ISDIR(ts.st_mode)) {
+        const DWORD code = (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED
+                                                                : ERROR_BAD_NET_NAME;
+        UnmountIfUnused(root);
+        return code;
+    }
+    if (!QDir().mkpath(QString::fromStdString(DrivesFolder()))) return ERROR_ACCESS_DENIED;
+    if (::symlink(target.c_str(), link.c_str()) != 0) {
+        const DWORD code = errno == EEXIST ? ERROR_ALREADY_ASSIGNED : ERROR_ACCESS_DENIED;
+        UnmountIfUnused(root);
+        return code;
+    }
+    return NO_ERROR;
+}
+
+DWORD CancelDrive(const std::string& drive) {
+    const std::string link = LinkPath(drive);
+    struct stat st {};
+    // Only links are ours: a file or folder someone put there is left alone.
+    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return ERROR_NOT_CONNECTED;
+    const std::string target = ReadLink(link);
+    if (::unlink(link.c_str()) != 0) return ERROR_ACCESS_DENIED;
+    if (!target.empty()) UnmountIfUnused(MountRootOf(target));
+    return NO_ERROR;
+}
+
+}  // namespace platform::netbackends

@@ -1,0 +1,25 @@
+// The Linux pieces behind network connections: GVfs mounts for drives, CUPS queues for
+// printer ports, and an SMB share listing to check a printer before a queue is made.
+#pragma once
+
+#include <string>
+
+#include "platform/linux/netpath.h"
+#include "platform/win32types.h"
+
+namespace platform::netbackends {
+
+// Bounds every call that may wait for a server, so the window never freezes for long.
+inline constexpr int MountTimeoutMs = 10000;
+inline constexpr int ServerTimeoutMs = 5000;
+
+DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path);
+DWORD CancelDrive(const std::string& drive);
+
+DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path);
+DWORD CancelPort(const std::string& queue);
+
+// NO_ERROR when the server lists `share` as a printer.
+DWORD CheckPrinterShare(const netpath::UncPath& path);
+
+}  // namespace platform::netbackends

@@ -1,0 +1,37 @@
+// Private-profile (INI) files, read and written one value at a time.
+#pragma once
+
+#include <string>
+
+#include "platform/win32types.h"
+
+namespace platform {
+
+class ProfileFile {
+public:
+    virtual ~ProfileFile() = default;
+
+    // Copies the value (or lpDefault) into lpReturnedString, cut to nSize - 1 bytes and
+    // NUL-terminated; returns the number of bytes copied, without the terminator.
+    virtual DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                           LPSTR lpReturnedString, DWORD nSize,
+                                           LPCSTR lpFileName) = 0;
+
+    // Creates the file and section when missing. Returns non-zero on success; on failure
+    // GetLastErrorText() tells why.
+    virtual BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                            LPCSTR lpFileName) = 0;
+
+    // Reason of the last failed write, in the user's language.
+    virtual std::string GetLastErrorText() const = 0;
+};
+
+// The system's profile service.
+ProfileFile& SystemProfileFile();
+
+DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
+BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                LPCSTR lpFileName);
+
+}  // namespace platform
