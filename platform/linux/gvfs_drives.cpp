@@ -1,13 +1,20 @@
 // Drive letters on Linux: the share is mounted in user space by GVfs (guest access, as no
 // credentials are given) and ~/Unidades/J: becomes a link to the mount's local path.
 #include <gio/gio.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <cerrno>
 #include <cstring>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/linux/netbackends.h"
@@ -25,18 +32,70 @@ struct GUnref {
 template <typename T>
 using GPtr = std::unique_ptr<T, GUnref<T>>;
 
-// One asynchronous GIO call run to its end on a private main context, so that nothing else
-// of the program's event loop runs meanwhile. A call that outlives its bound is cancelled.
+// GIO keeps what it knows of the session's mounts up to date from D-Bus signals, delivered
+// on the main context that was current when it first looked. All GIO work therefore happens
+// on one thread of its own whose context always runs; callers wait for it, within a bound.
+class GioThread {
+public:
+    static GioThread& Instance() {
+        static GioThread* thread = new GioThread;  // lives as long as the process
+        return *thread;
+    }
+
+    // Runs `job` on the GIO thread and returns its result, or `late` when it takes longer
+    // than `ms`; a late job is told so through its `abandoned` flag and cleans up itself.
+    DWORD Call(std::function<DWORD(const std::atomic<bool>& abandoned)> job, int ms, DWORD late) {
+        auto task = std::make_shared<Task>();
+        task->job = std::move(job);
+        auto* ref = new std::shared_ptr<Task>(task);
+        g_main_context_invoke_full(
+            context_, G_PRIORITY_DEFAULT,
+            [](gpointer data) -> gboolean {
+                Task& t = **static_cast<std::shared_ptr<Task>*>(data);
+                const DWORD r = t.job(t.abandoned);
+                std::lock_guard lock(t.mutex);
+                t.result = r;
+                t.done = true;
+                t.finished.notify_all();
+                return G_SOURCE_REMOVE;
+            },
+            ref, [](gpointer data) { delete static_cast<std::shared_ptr<Task>*>(data); });
+        std::unique_lock lock(task->mutex);
+        if (!task->finished.wait_for(lock, std::chrono::milliseconds(ms),
+                                     [&] { return task->done; })) {
+            task->abandoned = true;
+            return late;
+        }
+        return task->result;
+    }
+
+private:
+    struct Task {
+        std::function<DWORD(const std::atomic<bool>&)> job;
+        std::atomic<bool> abandoned{false};
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        DWORD result = NO_ERROR;
+    };
+
+    GioThread() : context_(g_main_context_new()), loop_(g_main_loop_new(context_, FALSE)) {
+        std::thread([this] {
+            g_main_context_push_thread_default(context_);
+            g_main_loop_run(loop_);
+        }).detach();
+    }
+
+    GMainContext* context_;
+    GMainLoop* loop_;
+};
+
+// One asynchronous GIO call waited for on the GIO thread, whose context keeps running
+// meanwhile. A call that outlives its bound is cancelled.
 class BoundedCall {
 public:
-    BoundedCall() : context_(g_main_context_new()), cancel_(g_cancellable_new()) {
-        g_main_context_push_thread_default(context_);
-    }
-    ~BoundedCall() {
-        g_main_context_pop_thread_default(context_);
-        g_object_unref(cancel_);
-        g_main_context_unref(context_);
-    }
+    BoundedCall() : context_(g_main_context_get_thread_default()), cancel_(g_cancellable_new()) {}
+    ~BoundedCall() { g_object_unref(cancel_); }
     BoundedCall(const BoundedCall&) = delete;
     BoundedCall& operator=(const BoundedCall&) = delete;
 
@@ -71,8 +130,7 @@ private:
     GCancellable* cancel_;
 };
 
-// Outlives a call that never calls back after its cancel: the callback then never runs,
-// since nobody iterates the private context again, and the state is simply not freed.
+// Outlives a call that never calls back after its cancel; it is then simply not freed.
 struct MountState {
     bool done = false;
     bool triedAnonymous = false;
@@ -155,7 +213,7 @@ DWORD Mount(GFile* share) {
             s->done = true;
         },
         st);
-    if (!call.Wait(st->done, MountTimeoutMs)) {
+    if (!call.Wait(st->done, MountTimeoutMs - 1000)) {
         g_signal_handlers_disconnect_by_data(op.get(), st);
         if (!st->done) return ERROR_BAD_NETPATH;  // state left to the abandoned call
     }
@@ -182,6 +240,27 @@ std::string MountRootOf(const std::string& path) {
     g_list_free_full(mounts, g_object_unref);
     g_object_unref(monitor);
     return best;
+}
+
+// Right after a share was unmounted and mounted again, GVfs's FUSE bridge answers EIO for
+// a second or two; the link is made only once the folder really lists. Returns 0 or errno.
+int ProbeFolder(const std::string& path) {
+    const gint64 deadline = g_get_monotonic_time() + 4 * G_USEC_PER_SEC;
+    for (;;) {
+        int error = 0;
+        if (DIR* dir = ::opendir(path.c_str())) {
+            errno = 0;
+            while (::readdir(dir)) {
+            }
+            error = errno;
+            ::closedir(dir);
+        } else {
+            error = errno;
+        }
+        if (error != EIO || g_get_monotonic_time() > deadline) return error;
+        g_main_context_iteration(g_main_context_get_thread_default(), FALSE);
+        g_usleep(50 * 1000);
+    }
 }
 
 std::string LinkPath(const std::string& drive) { return DrivesFolder() + "/" + drive; }
@@ -238,9 +317,8 @@ void UnmountIfUnused(const std::string& root) {
     if (!root.empty() && !MountInUse(root)) Unmount(root);
 }
 
-}  // namespace
-
-DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
+DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
+                         const std::atomic<bool>& abandoned) {
     const std::string link = LinkPath(drive);
     struct stat st {};
     if (::lstat(link.c_str(), &st) == 0) return ERROR_ALREADY_ASSIGNED;
@@ -255,12 +333,17 @@ DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
     g_free(local);
 
     const std::string target = path.folder.empty() ? root : root + "/" + path.folder;
-    struct stat ts {};
-    if (::stat(target.c_str(), &ts) != 0 || !S_ISDIR(ts.st_mode)) {
-        const DWORD code = (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED
-                                                                : ERROR_BAD_NET_NAME;
+    if (const int error = ProbeFolder(target); error != 0) {
+        const DWORD code = error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED
+                           : error == EIO                    ? ERROR_BAD_NETPATH
+                                                             : ERROR_BAD_NET_NAME;
         UnmountIfUnused(root);
         return code;
+    }
+    // The caller gave up waiting and told the user it failed: leave nothing behind.
+    if (abandoned) {
+        UnmountIfUnused(root);
+        return ERROR_BAD_NETPATH;
     }
     if (!QDir().mkpath(QString::fromStdString(DrivesFolder()))) return ERROR_ACCESS_DENIED;
     if (::symlink(target.c_str(), link.c_str()) != 0) {
@@ -271,6 +354,16 @@ DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
     return NO_ERROR;
 }
 
+}  // namespace
+
+DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
+    return GioThread::Instance().Call(
+        [drive, path](const std::atomic<bool>& abandoned) {
+            return ConnectOnGioThread(drive, path, abandoned);
+        },
+        MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
+}
+
 DWORD CancelDrive(const std::string& drive) {
     const std::string link = LinkPath(drive);
     struct stat st {};
@@ -278,7 +371,15 @@ DWORD CancelDrive(const std::string& drive) {
     if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return ERROR_NOT_CONNECTED;
     const std::string target = ReadLink(link);
     if (::unlink(link.c_str()) != 0) return ERROR_ACCESS_DENIED;
-    if (!target.empty()) UnmountIfUnused(MountRootOf(target));
+    // The drive is gone once its link is; the unmount that may follow is housekeeping.
+    if (!target.empty()) {
+        GioThread::Instance().Call(
+            [target](const std::atomic<bool>&) {
+                UnmountIfUnused(MountRootOf(target));
+                return NO_ERROR;
+            },
+            ServerTimeoutMs + 1500, NO_ERROR);
+    }
     return NO_ERROR;
 }
 

@@ -1,0 +1,251 @@
+// Real connections: GVfs mounts, CUPS queues and the whole start-up restore, against the
+// servers that connections_fixture.sh starts in this test's own namespaces.
+#include <cups/cups.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <cstdlib>
+#include <string>
+
+#include "drives/frmmain.h"
+#include "platform/filesystem.h"
+#include "platform/networking.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "support/fakes.h"
+
+namespace {
+
+using platform::DWORD;
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+DWORD Connect(DWORD type, const char* device, const char* path) {
+    platform::NETRESOURCEA r;
+    r.dwScope = platform::RESOURCE_GLOBALNET;
+    r.dwType = type;
+    r.dwDisplayType = platform::RESOURCEDISPLAYTYPE_SHARE;
+    r.dwUsage = platform::RESOURCEUSAGE_CONNECTABLE;
+    std::string local(device), remote(path);
+    r.lpLocalName = local.data();
+    r.lpRemoteName = remote.data();
+    return platform::SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1);
+}
+
+DWORD ConnectDrive(const char* device, const char* path) {
+    return Connect(platform::RESOURCETYPE_DISK, device, path);
+}
+DWORD ConnectPort(const char* device, const char* path) {
+    return Connect(platform::RESOURCETYPE_PRINT, device, path);
+}
+DWORD Cancel(const char* device) {
+    return platform::SystemNetConnections().WNetCancelConnection2A(device, 1, 0);
+}
+
+QString Link(const char* drive) {
+    return QString::fromStdString(platform::DrivesFolder()) + u'/' + QLatin1String(drive);
+}
+
+QByteArray ReadThrough(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool IsLink(const QString& path) {
+    struct stat st {};
+    return ::lstat(path.toLocal8Bit().constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+QString ShareMountDir() {
+    return QString::fromStdString(Env("XDG_RUNTIME_DIR")) +
+           QStringLiteral("/gvfs/smb-share:server=127.0.0.1,share=publico");
+}
+
+// Device URI of a CUPS queue, or "" when there is no such queue.
+std::string QueueDevice(const char* queue) {
+    cups_dest_t* dests = nullptr;
+    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    std::string uri;
+    if (cups_dest_t* d = cupsGetDest(queue, nullptr, n, dests)) {
+        const char* v = cupsGetOption("device-uri", d->num_options, d->options);
+        uri = v ? v : "?";
+    }
+    cupsFreeDests(n, dests);
+    return uri;
+}
+
+class Connections : public testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:"}) Cancel(d);
+    }
+};
+
+TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
+    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_TRUE(IsLink(Link("J:")));
+    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+
+    // A folder of the same share, on another letter, shares the mount.
+    ASSERT_EQ(ConnectDrive("k:", "\\\\127.0.0.1\\publico\\carpeta"), 0u);
+    EXPECT_EQ(ReadThrough(Link("K:") + "/dentro.txt"), "dentro de la carpeta\n");
+
+    // Writing through the link reaches the server's folder.
+    QFile out(Link("J:") + "/nuevo.txt");
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("escrito");
+    out.close();
+    EXPECT_EQ(ReadThrough(QString::fromStdString(Env("MAPEO_TEST_SHARE")) + "/nuevo.txt"),
+              "escrito");
+
+    EXPECT_EQ(Cancel("J:"), 0u);
+    EXPECT_FALSE(QFileInfo::exists(Link("J:")) || IsLink(Link("J:")));
+    EXPECT_TRUE(QFileInfo::exists(ShareMountDir())) << "K: still uses the mount";
+    EXPECT_EQ(Cancel("K:"), 0u);
+    EXPECT_FALSE(IsLink(Link("K:")));
+    EXPECT_FALSE(QFileInfo::exists(ShareMountDir())) << "the last user's cancel unmounts";
+}
+
+TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnows) {
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\noexiste"), 67u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\privado"), 1326u);
+    EXPECT_EQ(ConnectDrive("JJ:", "\\\\127.0.0.1\\publico"), 1200u);
+    EXPECT_EQ(ConnectDrive(" J:", "\\\\127.0.0.1\\publico"), 1200u);
+    EXPECT_EQ(ConnectDrive("LPT1:", "\\\\127.0.0.1\\publico"), 1200u);
+    EXPECT_EQ(ConnectDrive("J:", "127.0.0.1\\publico"), 67u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\..\\..\\etc"), 67u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\pub\tlico"), 67u);
+    EXPECT_EQ(Cancel("J:"), 2250u);
+    EXPECT_EQ(Cancel("no es un dispositivo"), 1200u);
+    EXPECT_FALSE(QFileInfo::exists(Link("J:")));
+
+    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 85u);
+    EXPECT_EQ(ConnectDrive("j:", "\\\\127.0.0.1\\publico\\carpeta"), 85u);
+    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n")
+        << "a refused second connect leaves the first one working";
+}
+
+TEST_F(Connections, AServerThatNeverAnswersIsReportedWithinTheBound) {
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(ConnectDrive("L:", "\\\\10.213.0.2\\publico"), 53u);
+    EXPECT_EQ(ConnectPort("LPT2:", "\\\\10.213.0.2\\laser"), 53u);
+    std::printf("unreachable server: both connects answered in %lld ms\n",
+                static_cast<long long>(t.elapsed()));
+    EXPECT_FALSE(IsLink(Link("L:")));
+    EXPECT_EQ(QueueDevice("LPT2"), "");
+}
+
+TEST_F(Connections, OnlyLinksInTheDrivesFolderAreEverRemoved) {
+    QDir().mkpath(QString::fromStdString(platform::DrivesFolder()));
+    QFile own(Link("L:"));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.write("a file of the user's");
+    own.close();
+    EXPECT_EQ(Cancel("L:"), 2250u);
+    EXPECT_EQ(ConnectDrive("L:", "\\\\127.0.0.1\\publico"), 85u);
+    EXPECT_EQ(ReadThrough(Link("L:")), "a file of the user's");
+    QFile::remove(Link("L:"));
+}
+
+TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
+    ASSERT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
+    EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
+    EXPECT_EQ(ConnectPort("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
+
+    const QString job = QDir::temp().filePath(QStringLiteral("mapeo-job.txt"));
+    QFile f(job);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Prueba de impresion de Mapeo\n");
+    f.close();
+    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, "LPT1", job.toLocal8Bit().constData(),
+                                  "prueba", 0, nullptr);
+    ASSERT_GT(id, 0) << cupsLastErrorString();
+
+    const QDir printed(QString::fromStdString(Env("MAPEO_TEST_PRINTED")));
+    QByteArray arrived;
+    for (int i = 0; i < 300 && arrived.isEmpty(); ++i) {  // generous: not a speed check
+        for (const QString& name : printed.entryList(QDir::Files))
+            arrived = ReadThrough(printed.filePath(name));
+        if (arrived.isEmpty()) QThread::msleep(100);
+    }
+    EXPECT_EQ(arrived, "Prueba de impresion de Mapeo\n");
+    QFile::remove(job);
+
+    EXPECT_EQ(Cancel("LPT1:"), 0u);
+    EXPECT_EQ(QueueDevice("LPT1"), "");
+    EXPECT_EQ(Cancel("LPT1:"), 2250u);
+}
+
+TEST_F(Connections, APortToSomethingThatIsNoPrinterIsRefused) {
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\noexiste"), 67u);
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\publico"), 67u);
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser\\carpeta"), 67u);
+    EXPECT_EQ(ConnectPort("LPT0:", "\\\\127.0.0.1\\laser"), 1200u);
+    EXPECT_EQ(ConnectPort("J:", "\\\\127.0.0.1\\laser"), 1200u);
+    EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
+    const std::string folder = Env("HOME") + "/.config/mapeo";
+    ASSERT_TRUE(platform::SystemFileSystem().MakeFolder(folder));
+    QFile ini(QString::fromStdString(folder + "/MAPEO.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[UNIDADES]\r\n"
+              "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
+              "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
+              "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
+    ini.close();
+    // A connection left over from the last session is dropped by the start-up cancel.
+    ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
+
+    testing_support::FakeWindowServices ui;
+    testing_support::FakeShell shell;
+    drives::frmMain window(drives::MainServices{
+        platform::SystemProfileFile(), platform::SystemFileSystem(),
+        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()});
+    window.Form_Load();
+
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text,
+              " Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:");
+    EXPECT_EQ(ui.messages[1].text,
+              " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:");
+    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_FALSE(IsLink(Link("K:")));
+    EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
+    EXPECT_EQ(window.Check1[0]->Value(), 1);
+    EXPECT_FALSE(window.Picture2[0]->isHidden());
+    EXPECT_FALSE(window.Picture4[0]->isHidden());
+
+    ui.messages.clear();
+    window.Check1[0]->SetValue(0);
+    window.Check1[9]->SetValue(0);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, " Desconectado de la unidad J: satisfactoriamente");
+    EXPECT_EQ(ui.messages[1].text, " Desconectado de la unidad LPT1: satisfactoriamente");
+    EXPECT_FALSE(IsLink(Link("J:")));
+    EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+// Run by the fixture a second time with no session bus and no scheduler.
+TEST(NoServices, ConnectsSayThereIsNoNetworkServiceToTalkTo) {
+    if (Env("MAPEO_TEST_NO_SERVICES").empty()) GTEST_SKIP() << "needs the fixture's second run";
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 1222u);
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 1222u);
+    EXPECT_EQ(Cancel("LPT1:"), 1222u);
+    EXPECT_EQ(Cancel("J:"), 2250u);
+    EXPECT_FALSE(IsLink(Link("J:")));
+}
+
+}  // namespace
