@@ -85,8 +85,11 @@ void frmMain::BuildControls() {
     heading->setFont(hf);
     titles->addWidget(heading);
     titles->addWidget(new QLabel(texts::Subheading, this));
+    titles->addStretch(1);
     header->addLayout(titles, 1);
+    header->setAlignment(emblem, Qt::AlignTop);
     outer->addLayout(header);
+    outer->addSpacing(6);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
@@ -128,6 +131,7 @@ void frmMain::BuildControls() {
         Check1[i] = mark;
 
         auto* pics = new QHBoxLayout;
+        pics->setContentsMargins(0, 0, 0, 0);
         pics->setSpacing(2);
         if (IsDriveRow(i)) {
             Picture2[i] = MakePicture(this, pictures::NetworkDrive());
@@ -149,6 +153,8 @@ void frmMain::BuildControls() {
         holder->setMinimumWidth(2 * 36 + 4);
         holder->setLayout(pics);
 
+        // A fixed pitch whether or not a row shows its pictures.
+        grid->setRowMinimumHeight(gridRow, std::max(net->sizeHint().height(), 30));
         grid->addWidget(net, gridRow, 0);
         grid->addWidget(local, gridRow, 1, Qt::AlignLeft);
         grid->addWidget(mark, gridRow, 2, Qt::AlignCenter);
@@ -160,6 +166,7 @@ void frmMain::BuildControls() {
     grid->addWidget(Command3, DriveRowCount + 1, 1, 1, 3, Qt::AlignLeft);
     grid->setColumnStretch(0, 1);
     outer->addLayout(grid);
+    outer->addStretch(1);
 
     auto* bottom = new QHBoxLayout;
     auto* contact = new QLabel(texts::ContactLabel, this);
