@@ -242,22 +242,28 @@ std::string MountRootOf(const std::string& path) {
     return best;
 }
 
-// Right after a share was unmounted and mounted again, GVfs's FUSE bridge answers EIO for
-// a second or two; the link is made only once the folder really lists. Returns 0 or errno.
-int ProbeFolder(const std::string& path) {
+// GVfs's FUSE bridge learns of a new mount a moment after GVfs reports it: until then the
+// mount's folder is missing, and right after an unmount and a new mount of the same share it
+// answers EIO for a second or so. A folder counts as there once it really lists.
+// Returns 0 or the errno of the last attempt.
+int ListFolder(const std::string& path) {
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return errno;
+    errno = 0;
+    while (::readdir(dir)) {
+    }
+    const int error = errno;
+    ::closedir(dir);
+    return error;
+}
+
+int ProbeFolder(const std::string& root, const std::string& path) {
     const gint64 deadline = g_get_monotonic_time() + 4 * G_USEC_PER_SEC;
     for (;;) {
-        int error = 0;
-        if (DIR* dir = ::opendir(path.c_str())) {
-            errno = 0;
-            while (::readdir(dir)) {
-            }
-            error = errno;
-            ::closedir(dir);
-        } else {
-            error = errno;
-        }
-        if (error != EIO || g_get_monotonic_time() > deadline) return error;
+        int error = ListFolder(root);
+        if (error == 0 && path != root) error = ListFolder(path);
+        const bool settling = error == EIO || (error == ENOENT && ::access(root.c_str(), F_OK) != 0);
+        if (!settling || g_get_monotonic_time() > deadline) return error;
         g_main_context_iteration(g_main_context_get_thread_default(), FALSE);
         g_usleep(50 * 1000);
     }
@@ -333,7 +339,7 @@ DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
     g_free(local);
 
     const std::string target = path.folder.empty() ? root : root + "/" + path.folder;
-    if (const int error = ProbeFolder(target); error != 0) {
+    if (const int error = ProbeFolder(root, target); error != 0) {
         const DWORD code = error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED
                            : error == EIO                    ? ERROR_BAD_NETPATH
                                                              : ERROR_BAD_NET_NAME;
