@@ -12,9 +12,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mapeo"));
 
-    drives::MainServices services{platform::SystemProfileFile(),     platform::SystemFileSystem(),
-                                  platform::SystemNetConnections(),  platform::SystemShell(),
-                                  platform::SystemWindowServices(), drives::SystemMappingLocation()};
+    drives::MainServices services{
+        platform::SystemProfileFile(),    platform::SystemFileSystem(),
+        platform::SystemNetConnections(), platform::SystemShell(),
+        platform::SystemWindowServices(), drives::SystemMappingLocation()};
     drives::frmMain main(services);
     main.Form_Load();
     return QApplication::exec();

@@ -14,13 +14,11 @@
 namespace drives {
 namespace {
 
-const QStringList DesignDevices = {QStringLiteral("J:"),
-                                   QStringLiteral("K:"),   QStringLiteral("L:"),
-                                   QStringLiteral("M:"),   QStringLiteral("N:"),
-                                   QStringLiteral("O:"),   QStringLiteral("P:"),
-                                   QStringLiteral("Q:"),   QStringLiteral("R:"),
-                                   QStringLiteral("LPT1:"), QStringLiteral("LPT2:"),
-                                   QStringLiteral("LPT3:")};
+const QStringList DesignDevices = {
+    QStringLiteral("J:"),    QStringLiteral("K:"),    QStringLiteral("L:"),
+    QStringLiteral("M:"),    QStringLiteral("N:"),    QStringLiteral("O:"),
+    QStringLiteral("P:"),    QStringLiteral("Q:"),    QStringLiteral("R:"),
+    QStringLiteral("LPT1:"), QStringLiteral("LPT2:"), QStringLiteral("LPT3:")};
 
 QString Indexed(const char* name, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1StringView(name)).arg(index);
@@ -35,12 +33,16 @@ void Name(QWidget* w, const QString& objectName, const QString& accessibleName) 
 // Only the blank counts: a tab is content as far as the completeness test is concerned.
 QString TrimSpaces(const QString& s) {
     qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ') ++b;
-    while (e > b && s[e - 1] == u' ') --e;
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
     return s.mid(b, e - b);
 }
 
-QString Code(platform::DWORD r) { return QString::number(static_cast<std::int32_t>(r)); }
+QString Code(platform::DWORD r) {
+    return QString::number(static_cast<std::int32_t>(r));
+}
 
 QLabel* MakePicture(QWidget* parent, const QPixmap& pm) {
     auto* l = new QLabel(parent);
@@ -101,8 +103,10 @@ void frmMain::BuildControls() {
     QFont fieldFont(QStringLiteral("Sans Serif"), 12);
     fieldFont.setStyleHint(QFont::SansSerif);
     fieldFont.setBold(true);
-    const int driveDeviceWidth = QFontMetrics(fieldFont).horizontalAdvance(QStringLiteral("MMMM")) + 12;
-    const int portDeviceWidth = QFontMetrics(fieldFont).horizontalAdvance(QStringLiteral("MMMMMMM")) + 12;
+    const int driveDeviceWidth =
+        QFontMetrics(fieldFont).horizontalAdvance(QStringLiteral("MMMM")) + 12;
+    const int portDeviceWidth =
+        QFontMetrics(fieldFont).horizontalAdvance(QStringLiteral("MMMMMMM")) + 12;
 
     for (int i = 0; i < RowCount; ++i) {
         const int n = i + 1;
@@ -111,7 +115,8 @@ void frmMain::BuildControls() {
         auto* net = new QLineEdit(i == 0 ? texts::PathPlaceholder : QStringLiteral(" "), this);
         net->setFont(fieldFont);
         net->setToolTip(texts::PathToolTip);
-        net->setMinimumWidth(QFontMetrics(fieldFont).horizontalAdvance(texts::PathPlaceholder) + 40);
+        net->setMinimumWidth(QFontMetrics(fieldFont).horizontalAdvance(texts::PathPlaceholder) +
+                             40);
         net->setAutoFillBackground(true);
         Name(net, Indexed("TXTNET", i), texts::AccPath.arg(n));
         net->installEventFilter(this);
@@ -126,8 +131,9 @@ void frmMain::BuildControls() {
         auto* mark = new MarkBox(this);
         Name(mark, Indexed("Check1", i), texts::AccMark.arg(n));
         // Direct connection: the change action runs inside the assignment of a new mark.
-        connect(mark, &QCheckBox::stateChanged, this, [this, i] { Check1_Click(i); },
-                Qt::DirectConnection);
+        connect(
+            mark, &QCheckBox::stateChanged, this, [this, i] { Check1_Click(i); },
+            Qt::DirectConnection);
         Check1[i] = mark;
 
         auto* pics = new QHBoxLayout;
@@ -222,15 +228,20 @@ void frmMain::RunLoadStep(const std::function<void()>& step) {
 
 void frmMain::LoadRow(int i) {
     const QString n = QString::number(i + 1);
-    RunLoadStep([&] { TXTNET[i]->setText(mapping_.ReadMappingValue(QStringLiteral("UNIDAD") + n)); });
-    RunLoadStep([&] { TXTLOCAL[i]->setText(mapping_.ReadMappingValue(QStringLiteral("LETRA") + n)); });
+    RunLoadStep(
+        [&] { TXTNET[i]->setText(mapping_.ReadMappingValue(QStringLiteral("UNIDAD") + n)); });
+    RunLoadStep(
+        [&] { TXTLOCAL[i]->setText(mapping_.ReadMappingValue(QStringLiteral("LETRA") + n)); });
     RunLoadStep([&] {
         // Whatever this device was connected to before is dropped; the result does not matter.
         const QByteArray device = TXTLOCAL[i]->text().toLocal8Bit();
         services_.net.WNetCancelConnection2A(device.constData(), platform::CONNECT_UPDATE_PROFILE,
                                              0);
     });
-    RunLoadStep([&] { Check1[i]->SetValue(ReadMarkNumber(mapping_.ReadMappingValue(QStringLiteral("MAPEAR") + n))); });
+    RunLoadStep([&] {
+        Check1[i]->SetValue(
+            ReadMarkNumber(mapping_.ReadMappingValue(QStringLiteral("MAPEAR") + n)));
+    });
 }
 
 void frmMain::Form_Load() {
@@ -242,8 +253,10 @@ void frmMain::Form_Load() {
     }
     bool exists = false;
     RunLoadStep([&] { exists = mapping_.MappingFileExists(); });
-    if (!exists) return;
-    for (int i = 0; i < RowCount; ++i) LoadRow(i);
+    if (!exists)
+        return;
+    for (int i = 0; i < RowCount; ++i)
+        LoadRow(i);
 }
 
 std::array<MappingRow, RowCount> frmMain::Rows() const {
@@ -253,17 +266,23 @@ std::array<MappingRow, RowCount> frmMain::Rows() const {
     return rows;
 }
 
-void frmMain::Command9_Click() { mapping_.SaveMappings(Rows()); }
+void frmMain::Command9_Click() {
+    mapping_.SaveMappings(Rows());
+}
 
 void frmMain::Command2_Click() {
-    if (tools_.showTester) tools_.showTester();
+    if (tools_.showTester)
+        tools_.showTester();
 }
 
 void frmMain::Command3_Click() {
-    if (tools_.showBrowser) tools_.showBrowser();
+    if (tools_.showBrowser)
+        tools_.showBrowser();
 }
 
-void frmMain::TXTNET_DblClick(int) { Command3_Click(); }
+void frmMain::TXTNET_DblClick(int) {
+    Command3_Click();
+}
 
 void frmMain::Label16_Click() {
     const QByteArray link = (QStringLiteral("mailto:") + texts::SupportAddress).toLocal8Bit();
@@ -328,8 +347,8 @@ void frmMain::Check1_Click(int i) {
     }
     const QString d = TXTLOCAL[i]->text();
     const QByteArray name = d.toLocal8Bit();
-    const platform::DWORD r = services_.net.WNetCancelConnection2A(
-        name.constData(), platform::CONNECT_UPDATE_PROFILE, 0);
+    const platform::DWORD r =
+        services_.net.WNetCancelConnection2A(name.constData(), platform::CONNECT_UPDATE_PROFILE, 0);
     if (r == platform::NO_ERROR) {
         ui.MsgBox(texts::M5Head + d + texts::M5Tail);
     } else {

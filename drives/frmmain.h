@@ -22,7 +22,9 @@ inline constexpr int DriveRowCount = 9;
 inline constexpr int PortRowCount = 3;
 
 // Rows 0 to 8 are drives, every later row a printer port; the device text never decides.
-constexpr bool IsDriveRow(int index) { return index < DriveRowCount; }
+constexpr bool IsDriveRow(int index) {
+    return index < DriveRowCount;
+}
 
 struct MainServices {
     platform::ProfileFile& profile;

@@ -25,13 +25,15 @@ MappingLocation SystemMappingLocation() {
 int ReadMarkNumber(const QString& text) {
     std::string s;
     for (QChar c : text) {
-        if (c == u' ' || c == u'\t' || c == u'\n') continue;
+        if (c == u' ' || c == u'\t' || c == u'\n')
+            continue;
         s += c.unicode() < 128 ? char(c.unicode()) : '\x7f';
     }
     // Keep the leading number: sign, digits, point, exponent.
     std::size_t i = 0;
     std::string num;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) num += s[i++];
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        num += s[i++];
     bool digits = false;
     while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
         num += s[i++];
@@ -44,17 +46,20 @@ int ReadMarkNumber(const QString& text) {
             digits = true;
         }
     }
-    if (!digits) return 0;
+    if (!digits)
+        return 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
         std::string exp = "e";
         std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) exp += s[j++];
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            exp += s[j++];
         bool expDigits = false;
         while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
             exp += s[j++];
             expDigits = true;
         }
-        if (expDigits) num += exp;
+        if (expDigits)
+            num += exp;
     }
     const double value = std::strtod(num.c_str(), nullptr);
     const int previous = std::fegetround();
@@ -70,7 +75,9 @@ MappingFile::MappingFile(platform::ProfileFile& profile, platform::FileSystem& f
                          platform::WindowServices& ui, MappingLocation location)
     : profile_(profile), files_(files), ui_(ui), location_(std::move(location)) {}
 
-bool MappingFile::MappingFileExists() { return files_.NormalFileExists(location_.file); }
+bool MappingFile::MappingFileExists() {
+    return files_.NormalFileExists(location_.file);
+}
 
 QString MappingFile::ReadMappingValue(const QString& key) {
     std::vector<char> buffer(ValueBufferSize, '\0');
@@ -112,7 +119,8 @@ bool MappingFile::SaveMappings(const std::array<MappingRow, RowCount>& rows) {
         const MappingRow& row = rows[i];
         if (!WriteWithRetry(fresh, QStringLiteral("UNIDAD") + n, row.path) ||
             !WriteWithRetry(fresh, QStringLiteral("LETRA") + n, row.device) ||
-            !WriteWithRetry(fresh, QStringLiteral("MAPEAR") + n, row.mark == 1 ? QStringLiteral("1") : QStringLiteral("0"))) {
+            !WriteWithRetry(fresh, QStringLiteral("MAPEAR") + n,
+                            row.mark == 1 ? QStringLiteral("1") : QStringLiteral("0"))) {
             const QString reason = QString::fromStdString(profile_.GetLastErrorText());
             files_.DeleteFile(fresh);
             ReportSaveFailure(reason);

@@ -82,12 +82,14 @@ QPixmap NetworkEmblem() {
     const QPointF hub(24, 24);
     const QPointF ends[] = {{8, 8}, {40, 8}, {8, 40}, {40, 40}};
     p.setPen(QPen(Qt::white, 2));
-    for (const QPointF& e : ends) p.drawLine(hub, e);
+    for (const QPointF& e : ends)
+        p.drawLine(hub, e);
     p.setPen(QPen(QColor(20, 20, 60), 1));
     p.setBrush(QColor(255, 210, 60));
     p.drawEllipse(hub, 7, 7);
     p.setBrush(QColor(220, 230, 255));
-    for (const QPointF& e : ends) p.drawRect(QRectF(e.x() - 5, e.y() - 4, 10, 8));
+    for (const QPointF& e : ends)
+        p.drawRect(QRectF(e.x() - 5, e.y() - 4, 10, 8));
     return pm;
 }
 

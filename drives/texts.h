@@ -14,8 +14,8 @@ inline const QString ColumnDevice = QStringLiteral("Dispositivo");
 inline const QString ColumnConnect = QStringLiteral("Conectar");
 
 inline const QString PathPlaceholder = QStringLiteral("\\\\servidor\\unidad a conectar");
-inline const QString PathToolTip = QStringLiteral(
-    "Haga doble cllic sobre el cuadro para ver los recursos disponibles en la red");
+inline const QString PathToolTip =
+    QStringLiteral("Haga doble cllic sobre el cuadro para ver los recursos disponibles en la red");
 
 inline const QString SaveCaption = QStringLiteral("&Guardar Cambios");
 inline const QString TesterCaption = QStringLiteral("&Testea la red");
@@ -46,8 +46,9 @@ inline const QString InvalidPropertyValue = QStringLiteral("El valor de la propi
 inline const QString Overflow = QStringLiteral("Desbordamiento");
 
 // Save errors.
-inline const QString SaveFailed = QStringLiteral("No se pudo guardar el fichero %1: %2.\n"
-                                                 "El fichero anterior se conserva sin cambios.");
+inline const QString SaveFailed = QStringLiteral(
+    "No se pudo guardar el fichero %1: %2.\n"
+    "El fichero anterior se conserva sin cambios.");
 
 // Accessible names of the row controls.
 inline const QString AccPath = QStringLiteral("Recurso de red, fila %1");

@@ -32,6 +32,8 @@ public:
 WindowServices& SystemWindowServices();
 
 // The title of every message box that has none of its own.
-inline QString ApplicationTitle() { return QStringLiteral("Mapeo"); }
+inline QString ApplicationTitle() {
+    return QStringLiteral("Mapeo");
+}
 
 }  // namespace platform

@@ -17,7 +17,8 @@ struct Stats {
 };
 
 double Pct(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
 }
@@ -58,13 +59,16 @@ int main(int argc, char** argv) {
         t.restart();
         const platform::DWORD d = net.WNetCancelConnection2A("J:", 1, 0);
         mapeo.cancel.push_back(t.nsecsElapsed() / 1e6);
-        if (c != 0 || d != 0) std::printf("round %d: connect %u, cancel %u\n", i, c, d);
-        if (pauseMs) QThread::msleep(pauseMs);
+        if (c != 0 || d != 0)
+            std::printf("round %d: connect %u, cancel %u\n", i, c, d);
+        if (pauseMs)
+            QThread::msleep(pauseMs);
     }
     for (int i = 0; i < rounds; ++i) {
         gio.connect.push_back(Gio({"mount", "-a", "smb://127.0.0.1/publico"}));
         gio.cancel.push_back(Gio({"mount", "-u", "smb://127.0.0.1/publico"}));
-        if (pauseMs) QThread::msleep(pauseMs);
+        if (pauseMs)
+            QThread::msleep(pauseMs);
     }
     std::printf("Drive connect + disconnect, loopback Samba, %d rounds, %d ms between rounds\n",
                 rounds, pauseMs);

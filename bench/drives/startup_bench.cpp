@@ -24,9 +24,10 @@ int Child(int argc, char** argv) {
     t.start();
     QApplication app(argc, argv);
     const qint64 appReady = t.nsecsElapsed();
-    drives::MainServices services{platform::SystemProfileFile(),    platform::SystemFileSystem(),
-                                  platform::SystemNetConnections(), platform::SystemShell(),
-                                  platform::SystemWindowServices(), drives::SystemMappingLocation()};
+    drives::MainServices services{
+        platform::SystemProfileFile(),    platform::SystemFileSystem(),
+        platform::SystemNetConnections(), platform::SystemShell(),
+        platform::SystemWindowServices(), drives::SystemMappingLocation()};
     drives::frmMain window(services);
     const qint64 built = t.nsecsElapsed();
     window.Form_Load();  // shows, paints once, then loads the file
@@ -65,7 +66,8 @@ Figures Run(const char* self, const QString& home, int runs) {
         const double total = t.nsecsElapsed() / 1e6;
         const QList<QByteArray> parts = p.readAll().trimmed().split(' ');
         p.waitForFinished(30000);
-        if (parts.size() != 4 || parts[0] != "painted") continue;
+        if (parts.size() != 4 || parts[0] != "painted")
+            continue;
         f.total.push_back(total);
         f.app.push_back(parts[1].toDouble() / 1000);
         f.build.push_back(parts[2].toDouble() / 1000);
@@ -75,16 +77,17 @@ Figures Run(const char* self, const QString& home, int runs) {
 }
 
 void Print(const char* label, const Figures& f) {
-    std::printf("%-34s runs %2zu  median %7.1f ms  (QApplication %5.1f, window %5.1f, "
-                "load+paint %5.1f)\n",
-                label, f.total.size(), Median(f.total), Median(f.app), Median(f.build),
-                Median(f.load));
+    std::printf(
+        "%-34s runs %2zu  median %7.1f ms  (QApplication %5.1f, window %5.1f, "
+        "load+paint %5.1f)\n",
+        label, f.total.size(), Median(f.total), Median(f.app), Median(f.build), Median(f.load));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsSet("MAPEO_STARTUP_CHILD")) return Child(argc, argv);
+    if (qEnvironmentVariableIsSet("MAPEO_STARTUP_CHILD"))
+        return Child(argc, argv);
     const int runs = argc > 1 ? std::atoi(argv[1]) : 15;
     QTemporaryDir empty, full;
     QDir(full.path()).mkpath(".config/mapeo");
@@ -94,8 +97,10 @@ int main(int argc, char** argv) {
     for (int n = 1; n <= 12; ++n) {
         const QByteArray k = QByteArray::number(n);
         ini.write("UNIDAD" + k + "=\\\\oficina\\recurso" + k + "\r\n");
-        ini.write("LETRA" + k + "=" + (n <= 9 ? QByteArray(1, char('I' + n)) + ":" :
-                                                "LPT" + QByteArray::number(n - 9) + ":") + "\r\n");
+        ini.write("LETRA" + k + "=" +
+                  (n <= 9 ? QByteArray(1, char('I' + n)) + ":"
+                          : "LPT" + QByteArray::number(n - 9) + ":") +
+                  "\r\n");
         ini.write("MAPEAR" + k + "=0\r\n");
     }
     ini.close();

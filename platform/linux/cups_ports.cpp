@@ -32,19 +32,21 @@ Http Connect() {
     return http;
 }
 
-std::string QueueUri(const std::string& queue) { return "ipp://localhost/printers/" + queue; }
+std::string QueueUri(const std::string& queue) {
+    return "ipp://localhost/printers/" + queue;
+}
 
 ipp_t* NewRequest(ipp_op_t op, const std::string& queue) {
     ipp_t* req = ippNewRequest(op);
     ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
                  QueueUri(queue).c_str());
-    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                 cupsUser());
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     return req;
 }
 
 DWORD Code(ipp_status_t status) {
-    if (status <= IPP_STATUS_OK_CONFLICTING) return NO_ERROR;
+    if (status <= IPP_STATUS_OK_CONFLICTING)
+        return NO_ERROR;
     switch (status) {
         case IPP_STATUS_ERROR_NOT_AUTHORIZED:
         case IPP_STATUS_ERROR_FORBIDDEN:
@@ -73,8 +75,10 @@ Queue FindQueue(http_t* http, const std::string& queue) {
                   wanted);
     Ipp response(cupsDoRequest(http, req, "/"));
     const ipp_status_t status = cupsLastError();
-    if (status == IPP_STATUS_ERROR_NOT_FOUND) return Queue::Missing;
-    if (!response || status > IPP_STATUS_OK_CONFLICTING) return Queue::Unknown;
+    if (status == IPP_STATUS_ERROR_NOT_FOUND)
+        return Queue::Missing;
+    if (!response || status > IPP_STATUS_OK_CONFLICTING)
+        return Queue::Unknown;
     ipp_attribute_t* uri = ippFindAttribute(response.get(), "device-uri", IPP_TAG_URI);
     const char* value = uri ? ippGetString(uri, 0, nullptr) : nullptr;
     return value && std::strncmp(value, "smb://", 6) == 0 ? Queue::Ours : Queue::Foreign;
@@ -84,7 +88,8 @@ Queue FindQueue(http_t* http, const std::string& queue) {
 
 DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
     Http http = Connect();
-    if (!http) return ERROR_NO_NETWORK;
+    if (!http)
+        return ERROR_NO_NETWORK;
     switch (FindQueue(http.get(), queue)) {
         case Queue::Missing:
             break;
@@ -93,17 +98,18 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
         default:
             return ERROR_ALREADY_ASSIGNED;
     }
-    if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR) return r;
+    if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR)
+        return r;
 
     const std::string device = netpath::SmbUri(path.server, path.share);
-    const std::string info =
-        queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
+    const std::string info = queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
     ipp_t* add = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
     ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device.c_str());
     ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.c_str());
     ippAddBoolean(add, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddInteger(add, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
-    if (const DWORD r = Send(http.get(), add); r != NO_ERROR) return r;
+    if (const DWORD r = Send(http.get(), add); r != NO_ERROR)
+        return r;
     Send(http.get(), NewRequest(IPP_OP_CUPS_ACCEPT_JOBS, queue));
     Send(http.get(), NewRequest(IPP_OP_RESUME_PRINTER, queue));
     return NO_ERROR;
@@ -111,7 +117,8 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
 
 DWORD CancelPort(const std::string& queue) {
     Http http = Connect();
-    if (!http) return ERROR_NO_NETWORK;
+    if (!http)
+        return ERROR_NO_NETWORK;
     switch (FindQueue(http.get(), queue)) {
         case Queue::Ours:
             return Send(http.get(), NewRequest(IPP_OP_CUPS_DELETE_PRINTER, queue));

@@ -25,10 +25,13 @@ public:
     bool CopyFileNoReplace(const std::string& from, const std::string& to) override {
         // A second name for the same file: it appears whole or not at all, and link()
         // refuses to replace an existing name.
-        if (::link(from.c_str(), to.c_str()) == 0) return true;
-        if (errno != EPERM && errno != EXDEV && errno != EMLINK) return Fail(errno);
+        if (::link(from.c_str(), to.c_str()) == 0)
+            return true;
+        if (errno != EPERM && errno != EXDEV && errno != EMLINK)
+            return Fail(errno);
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0) return Fail(errno);
+        if (in < 0)
+            return Fail(errno);
         const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (out < 0) {
             const int e = errno;
@@ -39,7 +42,8 @@ public:
         bool ok = true;
         for (;;) {
             const ssize_t n = ::read(in, buf, sizeof buf);
-            if (n == 0) break;
+            if (n == 0)
+                break;
             if (n < 0 || ::write(out, buf, n) != n) {
                 ok = false;
                 break;
@@ -47,7 +51,8 @@ public:
         }
         const int e = errno;
         ::close(in);
-        if (::fsync(out) != 0) ok = false;
+        if (::fsync(out) != 0)
+            ok = false;
         ::close(out);
         if (!ok) {
             ::unlink(to.c_str());
@@ -66,7 +71,8 @@ public:
 
     bool FlushFile(const std::string& path) override {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Fail(errno);
+        if (fd < 0)
+            return Fail(errno);
         const bool ok = ::fsync(fd) == 0;
         const int e = errno;
         ::close(fd);
@@ -75,20 +81,23 @@ public:
 
     bool MakeFolder(const std::string& path) override {
         errno = 0;
-        if (QDir().mkpath(QString::fromLocal8Bit(path.c_str()))) return true;
+        if (QDir().mkpath(QString::fromLocal8Bit(path.c_str())))
+            return true;
         return Fail(errno ? errno : EACCES);
     }
 
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
         QSaveFile f(QString::fromLocal8Bit(path.c_str()));
         errno = 0;
-        if (!f.open(QIODevice::WriteOnly)) return Fail(errno ? errno : EACCES);
+        if (!f.open(QIODevice::WriteOnly))
+            return Fail(errno ? errno : EACCES);
         if (f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
             const int e = errno;
             f.cancelWriting();
             return Fail(e ? e : EIO);
         }
-        if (!f.commit()) return Fail(errno ? errno : EIO);
+        if (!f.commit())
+            return Fail(errno ? errno : EIO);
         return true;
     }
 

@@ -1,16 +1,16 @@
 // Drive letters on Linux: the share is mounted in user space by GVfs (guest access, as no
 // credentials are given) and ~/Unidades/J: becomes a link to the mount's local path.
-#include <gio/gio.h>
 #include <dirent.h>
+#include <gio/gio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
-#include <cerrno>
-#include <cstring>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -26,7 +26,8 @@ namespace {
 template <typename T>
 struct GUnref {
     void operator()(T* p) const {
-        if (p) g_object_unref(p);
+        if (p)
+            g_object_unref(p);
     }
 };
 template <typename T>
@@ -105,11 +106,14 @@ public:
     // second to wind down. Returns false when the bound was reached.
     bool Wait(const bool& done, int ms) {
         const gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
-        while (!done && g_get_monotonic_time() < deadline) Iterate(deadline);
-        if (done) return true;
+        while (!done && g_get_monotonic_time() < deadline)
+            Iterate(deadline);
+        if (done)
+            return true;
         g_cancellable_cancel(cancel_);
         const gint64 grace = g_get_monotonic_time() + 1000 * 1000;
-        while (!done && g_get_monotonic_time() < grace) Iterate(grace);
+        while (!done && g_get_monotonic_time() < grace)
+            Iterate(grace);
         return false;
     }
 
@@ -118,8 +122,8 @@ private:
         // A short timer wakes the blocking iteration so the deadline is honoured.
         const guint left = guint(std::max<gint64>(1, (until - g_get_monotonic_time()) / 1000));
         GSource* t = g_timeout_source_new(std::min<guint>(left, 100));
-        g_source_set_callback(t, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
-                              nullptr);
+        g_source_set_callback(
+            t, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
         g_source_attach(t, context_);
         g_main_context_iteration(context_, TRUE);
         g_source_destroy(t);
@@ -161,9 +165,11 @@ bool Contains(const char* message, const char* what) {
 }
 
 DWORD MountError(const MountState& st) {
-    if (st.refused) return ERROR_LOGON_FAILURE;
+    if (st.refused)
+        return ERROR_LOGON_FAILURE;
     const GError* e = st.error;
-    if (!e) return ERROR_BAD_NETPATH;
+    if (!e)
+        return ERROR_BAD_NETPATH;
     if (e->domain == G_IO_ERROR) {
         switch (e->code) {
             case G_IO_ERROR_ALREADY_MOUNTED:
@@ -188,7 +194,8 @@ DWORD MountError(const MountState& st) {
                 break;
         }
     }
-    if (e->domain == G_DBUS_ERROR) return ERROR_NO_NETWORK;
+    if (e->domain == G_DBUS_ERROR)
+        return ERROR_NO_NETWORK;
     // The SMB back end tells most failures only in its message.
     const char* m = e->message;
     if (Contains(m, "No such file or directory") || Contains(m, "not found"))
@@ -215,10 +222,12 @@ DWORD Mount(GFile* share) {
         st);
     if (!call.Wait(st->done, MountTimeoutMs - 1000)) {
         g_signal_handlers_disconnect_by_data(op.get(), st);
-        if (!st->done) return ERROR_BAD_NETPATH;  // state left to the abandoned call
+        if (!st->done)
+            return ERROR_BAD_NETPATH;  // state left to the abandoned call
     }
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
-    if (st->error) g_error_free(st->error);
+    if (st->error)
+        g_error_free(st->error);
     delete st;
     return r;
 }
@@ -233,7 +242,8 @@ std::string MountRootOf(const std::string& path) {
         char* p = g_file_get_path(root.get());
         if (p) {
             const std::string r(p);
-            if ((path == r || path.rfind(r + "/", 0) == 0) && r.size() > best.size()) best = r;
+            if ((path == r || path.rfind(r + "/", 0) == 0) && r.size() > best.size())
+                best = r;
             g_free(p);
         }
     }
@@ -248,7 +258,8 @@ std::string MountRootOf(const std::string& path) {
 // Returns 0 or the errno of the last attempt.
 int ListFolder(const std::string& path) {
     DIR* dir = ::opendir(path.c_str());
-    if (!dir) return errno;
+    if (!dir)
+        return errno;
     errno = 0;
     while (::readdir(dir)) {
     }
@@ -261,15 +272,20 @@ int ProbeFolder(const std::string& root, const std::string& path) {
     const gint64 deadline = g_get_monotonic_time() + 4 * G_USEC_PER_SEC;
     for (;;) {
         int error = ListFolder(root);
-        if (error == 0 && path != root) error = ListFolder(path);
-        const bool settling = error == EIO || (error == ENOENT && ::access(root.c_str(), F_OK) != 0);
-        if (!settling || g_get_monotonic_time() > deadline) return error;
+        if (error == 0 && path != root)
+            error = ListFolder(path);
+        const bool settling =
+            error == EIO || (error == ENOENT && ::access(root.c_str(), F_OK) != 0);
+        if (!settling || g_get_monotonic_time() > deadline)
+            return error;
         g_main_context_iteration(g_main_context_get_thread_default(), FALSE);
         g_usleep(50 * 1000);
     }
 }
 
-std::string LinkPath(const std::string& drive) { return DrivesFolder() + "/" + drive; }
+std::string LinkPath(const std::string& drive) {
+    return DrivesFolder() + "/" + drive;
+}
 
 std::string ReadLink(const std::string& link) {
     std::vector<char> buf(4096);
@@ -280,9 +296,11 @@ std::string ReadLink(const std::string& link) {
 // True when some drive link still points into the mount rooted at `root`.
 bool MountInUse(const std::string& root) {
     const QDir dir(QString::fromStdString(DrivesFolder()));
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         const std::string target = ReadLink(DrivesFolder() + "/" + name.toStdString());
-        if (target == root || target.rfind(root + "/", 0) == 0) return true;
+        if (target == root || target.rfind(root + "/", 0) == 0)
+            return true;
     }
     return false;
 }
@@ -294,12 +312,14 @@ void Unmount(const std::string& root) {
     for (GList* l = mounts; l && !target; l = l->next) {
         GPtr<GFile> r(g_mount_get_root(G_MOUNT(l->data)));
         char* p = g_file_get_path(r.get());
-        if (p && root == p) target = G_MOUNT(g_object_ref(l->data));
+        if (p && root == p)
+            target = G_MOUNT(g_object_ref(l->data));
         g_free(p);
     }
     g_list_free_full(mounts, g_object_unref);
     g_object_unref(monitor);
-    if (!target) return;
+    if (!target)
+        return;
     auto* done = new bool(false);
     {
         BoundedCall call;
@@ -320,21 +340,25 @@ void Unmount(const std::string& root) {
 }
 
 void UnmountIfUnused(const std::string& root) {
-    if (!root.empty() && !MountInUse(root)) Unmount(root);
+    if (!root.empty() && !MountInUse(root))
+        Unmount(root);
 }
 
 DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
                          const std::atomic<bool>& abandoned) {
     const std::string link = LinkPath(drive);
     struct stat st {};
-    if (::lstat(link.c_str(), &st) == 0) return ERROR_ALREADY_ASSIGNED;
+    if (::lstat(link.c_str(), &st) == 0)
+        return ERROR_ALREADY_ASSIGNED;
 
     GPtr<GFile> share(g_file_new_for_uri(netpath::SmbUri(path.server, path.share).c_str()));
     const DWORD r = Mount(share.get());
-    if (r != NO_ERROR) return r;
+    if (r != NO_ERROR)
+        return r;
 
     char* local = g_file_get_path(share.get());
-    if (!local) return ERROR_NO_NETWORK;  // GVfs without its FUSE bridge
+    if (!local)
+        return ERROR_NO_NETWORK;  // GVfs without its FUSE bridge
     const std::string root(local);
     g_free(local);
 
@@ -351,7 +375,8 @@ DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
         UnmountIfUnused(root);
         return ERROR_BAD_NETPATH;
     }
-    if (!QDir().mkpath(QString::fromStdString(DrivesFolder()))) return ERROR_ACCESS_DENIED;
+    if (!QDir().mkpath(QString::fromStdString(DrivesFolder())))
+        return ERROR_ACCESS_DENIED;
     if (::symlink(target.c_str(), link.c_str()) != 0) {
         const DWORD code = errno == EEXIST ? ERROR_ALREADY_ASSIGNED : ERROR_ACCESS_DENIED;
         UnmountIfUnused(root);
@@ -374,9 +399,11 @@ DWORD CancelDrive(const std::string& drive) {
     const std::string link = LinkPath(drive);
     struct stat st {};
     // Only links are ours: a file or folder someone put there is left alone.
-    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return ERROR_NOT_CONNECTED;
+    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return ERROR_NOT_CONNECTED;
     const std::string target = ReadLink(link);
-    if (::unlink(link.c_str()) != 0) return ERROR_ACCESS_DENIED;
+    if (::unlink(link.c_str()) != 0)
+        return ERROR_ACCESS_DENIED;
     // The drive is gone once its link is; the unmount that may follow is housekeeping.
     if (!target.empty()) {
         GioThread::Instance().Call(

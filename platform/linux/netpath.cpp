@@ -7,9 +7,11 @@ namespace platform::netpath {
 namespace {
 
 bool Clean(const std::string& part) {
-    if (part.empty() || part == "." || part == "..") return false;
+    if (part.empty() || part == "." || part == "..")
+        return false;
     for (unsigned char c : part) {
-        if (c < 0x20 || c == 0x7f || c == '/') return false;
+        if (c < 0x20 || c == 0x7f || c == '/')
+            return false;
     }
     return true;
 }
@@ -32,9 +34,11 @@ std::string Encode(const std::string& s) {
 }  // namespace
 
 std::optional<UncPath> ParseUnc(const char* text) {
-    if (!text) return std::nullopt;
+    if (!text)
+        return std::nullopt;
     const std::string s(text);
-    if (s.size() < 5 || s[0] != '\\' || s[1] != '\\') return std::nullopt;
+    if (s.size() < 5 || s[0] != '\\' || s[1] != '\\')
+        return std::nullopt;
     std::vector<std::string> parts;
     std::string cur;
     for (std::size_t i = 2; i < s.size(); ++i) {
@@ -47,14 +51,18 @@ std::optional<UncPath> ParseUnc(const char* text) {
     }
     parts.push_back(cur);
     // One trailing backslash is harmless ("\\srv\share\").
-    if (parts.size() > 2 && parts.back().empty()) parts.pop_back();
-    if (parts.size() < 2) return std::nullopt;
+    if (parts.size() > 2 && parts.back().empty())
+        parts.pop_back();
+    if (parts.size() < 2)
+        return std::nullopt;
     for (const std::string& p : parts) {
-        if (!Clean(p)) return std::nullopt;
+        if (!Clean(p))
+            return std::nullopt;
     }
     UncPath unc{parts[0], parts[1], {}};
     for (std::size_t i = 2; i < parts.size(); ++i) {
-        if (!unc.folder.empty()) unc.folder += '/';
+        if (!unc.folder.empty())
+            unc.folder += '/';
         unc.folder += parts[i];
     }
     return unc;
@@ -68,7 +76,8 @@ std::optional<std::string> DriveName(const char* text) {
 }
 
 std::optional<std::string> PortQueueName(const char* text) {
-    if (!text) return std::nullopt;
+    if (!text)
+        return std::nullopt;
     const std::string_view t(text);
     if (t.size() != 5 || std::toupper(static_cast<unsigned char>(t[0])) != 'L' ||
         std::toupper(static_cast<unsigned char>(t[1])) != 'P' ||

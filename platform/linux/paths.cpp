@@ -9,8 +9,10 @@ namespace platform {
 namespace {
 
 std::string Home() {
-    if (const char* h = std::getenv("HOME"); h && *h) return h;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    if (const char* h = std::getenv("HOME"); h && *h)
+        return h;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
     return "/tmp";
 }
 
@@ -23,9 +25,17 @@ std::string SettingsFolder() {
     return Home() + "/.config/mapeo";
 }
 
-std::string MappingFilePath() { return SettingsFolder() + "/MAPEO.INI"; }
-std::string MappingBackupPath() { return SettingsFolder() + "/MAPEO.BAK"; }
-std::string DrivesFolder() { return Home() + "/Unidades"; }
-std::string ScanExportPath() { return Home() + "/escaner.txt"; }
+std::string MappingFilePath() {
+    return SettingsFolder() + "/MAPEO.INI";
+}
+std::string MappingBackupPath() {
+    return SettingsFolder() + "/MAPEO.BAK";
+}
+std::string DrivesFolder() {
+    return Home() + "/Unidades";
+}
+std::string ScanExportPath() {
+    return Home() + "/escaner.txt";
+}
 
 }  // namespace platform

@@ -6,8 +6,8 @@
 #include <QString>
 #include <QStringDecoder>
 #include <cerrno>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,17 +22,19 @@ struct Line {
     QString ending;  // "\r\n", "\n", "\r" or "" for a last line without one
 };
 
-const char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QString Decode(const QByteArray& bytes) {
     QByteArray b = bytes;
-    if (b.startsWith("\xEF\xBB\xBF")) b.remove(0, 3);
+    if (b.startsWith("\xEF\xBB\xBF"))
+        b.remove(0, 3);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(b);
-    if (!utf8.hasError()) return text;
+    if (!utf8.hasError())
+        return text;
     text.clear();
     text.reserve(b.size());
     for (char c : b) {
@@ -48,30 +50,38 @@ std::vector<Line> SplitLines(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == u'\r' || text[i] == u'\n') {
             const bool crlf = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
-            lines.push_back({text.mid(start, i - start), crlf ? QStringLiteral("\r\n")
-                                                              : QString(text[i])});
-            if (crlf) ++i;
+            lines.push_back(
+                {text.mid(start, i - start), crlf ? QStringLiteral("\r\n") : QString(text[i])});
+            if (crlf)
+                ++i;
             start = i + 1;
         }
     }
-    if (start < text.size()) lines.push_back({text.mid(start), QString()});
+    if (start < text.size())
+        lines.push_back({text.mid(start), QString()});
     return lines;
 }
 
 QString TrimBlanks(const QString& s) {
     qsizetype b = 0, e = s.size();
-    while (b < e && (s[b] == u' ' || s[b] == u'\t')) ++b;
-    while (e > b && (s[e - 1] == u' ' || s[e - 1] == u'\t')) --e;
+    while (b < e && (s[b] == u' ' || s[b] == u'\t'))
+        ++b;
+    while (e > b && (s[e - 1] == u' ' || s[e - 1] == u'\t'))
+        --e;
     return s.mid(b, e - b);
 }
 
 bool SameName(const QString& a, const QString& b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
         char16_t x = a[i].unicode(), y = b[i].unicode();
-        if (x >= u'a' && x <= u'z') x -= 32;
-        if (y >= u'a' && y <= u'z') y -= 32;
-        if (x != y) return false;
+        if (x >= u'a' && x <= u'z')
+            x -= 32;
+        if (y >= u'a' && y <= u'z')
+            y -= 32;
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -79,7 +89,8 @@ bool SameName(const QString& a, const QString& b) {
 // The section name of a "[name]" line, or nothing for any other line.
 std::optional<QString> SectionOf(const QString& line) {
     const QString t = TrimBlanks(line);
-    if (!t.startsWith(u'[')) return std::nullopt;
+    if (!t.startsWith(u'['))
+        return std::nullopt;
     const qsizetype close = t.indexOf(u']');
     return TrimBlanks(t.mid(1, close < 0 ? -1 : close - 1));
 }
@@ -91,9 +102,11 @@ struct KeyLine {
 
 std::optional<KeyLine> KeyOf(const QString& line) {
     const QString t = TrimBlanks(line);
-    if (t.startsWith(u';')) return std::nullopt;
+    if (t.startsWith(u';'))
+        return std::nullopt;
     const qsizetype eq = t.indexOf(u'=');
-    if (eq < 0) return std::nullopt;
+    if (eq < 0)
+        return std::nullopt;
     return KeyLine{TrimBlanks(t.left(eq)), TrimBlanks(t.mid(eq + 1))};
 }
 
@@ -113,9 +126,11 @@ struct SectionSpan {
 std::optional<SectionSpan> FindSection(const std::vector<Line>& lines, const QString& name) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const auto s = SectionOf(lines[i].text);
-        if (!s || !SameName(*s, name)) continue;
+        if (!s || !SameName(*s, name))
+            continue;
         std::size_t end = i + 1;
-        while (end < lines.size() && !SectionOf(lines[end].text)) ++end;
+        while (end < lines.size() && !SectionOf(lines[end].text))
+            ++end;
         return SectionSpan{i, i + 1, end};
     }
     return std::nullopt;
@@ -125,7 +140,8 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const Section
                                    const QString& key) {
     for (std::size_t i = span.first; i < span.end; ++i) {
         const auto k = KeyOf(lines[i].text);
-        if (k && SameName(k->key, key)) return i;
+        if (k && SameName(k->key, key))
+            return i;
     }
     return std::nullopt;
 }
@@ -141,10 +157,12 @@ QString OneLine(const char* s) {
 
 // Copies at most size - 1 bytes without cutting a UTF-8 sequence in two.
 DWORD CopyOut(const QByteArray& value, LPSTR out, DWORD size) {
-    if (!out || size == 0) return 0;
+    if (!out || size == 0)
+        return 0;
     qsizetype n = std::min<qsizetype>(value.size(), qsizetype(size) - 1);
     if (n < value.size()) {
-        while (n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
+        while (n > 0 && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80)
+            --n;
     }
     std::memcpy(out, value.constData(), n);
     out[n] = '\0';
@@ -156,19 +174,22 @@ public:
     DWORD GetPrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR def, LPSTR out, DWORD size,
                                    LPCSTR file) override {
         const QByteArray fallback = def ? QByteArray(def) : QByteArray();
-        if (!app || !key || !file) return CopyOut(fallback, out, size);
+        if (!app || !key || !file)
+            return CopyOut(fallback, out, size);
         QFile f(QString::fromLocal8Bit(file));
-        if (!f.open(QIODevice::ReadOnly)) return CopyOut(fallback, out, size);
+        if (!f.open(QIODevice::ReadOnly))
+            return CopyOut(fallback, out, size);
         const std::vector<Line> lines = SplitLines(Decode(f.readAll()));
         const auto span = FindSection(lines, OneLine(app).trimmed());
-        if (!span) return CopyOut(fallback, out, size);
+        if (!span)
+            return CopyOut(fallback, out, size);
         const auto at = FindKey(lines, *span, TrimBlanks(OneLine(key)));
-        if (!at) return CopyOut(fallback, out, size);
+        if (!at)
+            return CopyOut(fallback, out, size);
         return CopyOut(Unquote(KeyOf(lines[*at].text)->value).toUtf8(), out, size);
     }
 
-    BOOL WritePrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR value,
-                                    LPCSTR file) override {
+    BOOL WritePrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR value, LPCSTR file) override {
         if (!app || !file) {
             lastError_ = ErrorText(EINVAL);
             return 0;
@@ -189,12 +210,14 @@ public:
         auto span = FindSection(lines, section);
         if (!key) {
             // No key: the whole section goes, as on Windows.
-            if (span) lines.erase(lines.begin() + span->header, lines.begin() + span->end);
+            if (span)
+                lines.erase(lines.begin() + span->header, lines.begin() + span->end);
         } else {
             const QString name = TrimBlanks(OneLine(key));
             const QString newLine = name + u'=' + OneLine(value ? value : "");
             if (!span) {
-                if (!value) return 1;
+                if (!value)
+                    return 1;
                 if (!lines.empty() && lines.back().ending.isEmpty())
                     lines.back().ending = QStringLiteral("\r\n");
                 lines.push_back({u'[' + section + u']', QStringLiteral("\r\n")});
@@ -207,14 +230,16 @@ public:
             } else if (value) {
                 // After the section's last non-blank line, so trailing blank lines stay last.
                 std::size_t pos = span->end;
-                while (pos > span->first && TrimBlanks(lines[pos - 1].text).isEmpty()) --pos;
+                while (pos > span->first && TrimBlanks(lines[pos - 1].text).isEmpty())
+                    --pos;
                 if (pos > 0 && lines[pos - 1].ending.isEmpty())
                     lines[pos - 1].ending = QStringLiteral("\r\n");
                 lines.insert(lines.begin() + pos, {newLine, QStringLiteral("\r\n")});
             }
         }
         QByteArray bytes;
-        for (const Line& l : lines) bytes += (l.text + l.ending).toUtf8();
+        for (const Line& l : lines)
+            bytes += (l.text + l.ending).toUtf8();
 
         QSaveFile out(path);
         errno = 0;

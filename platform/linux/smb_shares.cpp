@@ -11,7 +11,8 @@ namespace {
 // Guest: no credentials are ever passed for a connection.
 void GuestAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLen,
                char* password, int) {
-    if (userLen > 0) user[0] = '\0';
+    if (userLen > 0)
+        user[0] = '\0';
     password[0] = '\0';
 }
 
@@ -29,7 +30,8 @@ DWORD FromErrno(int e) {
 
 DWORD CheckPrinterShare(const netpath::UncPath& path) {
     SMBCCTX* ctx = smbc_new_context();
-    if (!ctx) return ERROR_NOT_ENOUGH_MEMORY;
+    if (!ctx)
+        return ERROR_NOT_ENOUGH_MEMORY;
     smbc_setDebug(ctx, 0);
     smbc_setTimeout(ctx, ServerTimeoutMs);
     smbc_setFunctionAuthDataWithContext(ctx, GuestAuth);
@@ -45,7 +47,8 @@ DWORD CheckPrinterShare(const netpath::UncPath& path) {
         result = FromErrno(errno);
     } else {
         while (const smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir)) {
-            if (d->smbc_type == SMBC_PRINTER_SHARE && ::strcasecmp(d->name, path.share.c_str()) == 0) {
+            if (d->smbc_type == SMBC_PRINTER_SHARE &&
+                ::strcasecmp(d->name, path.share.c_str()) == 0) {
                 result = NO_ERROR;
                 break;
             }

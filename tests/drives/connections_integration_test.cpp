@@ -85,7 +85,8 @@ std::string QueueDevice(const char* queue) {
 class Connections : public testing::Test {
 protected:
     void TearDown() override {
-        for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:"}) Cancel(d);
+        for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:"})
+            Cancel(d);
     }
 };
 
@@ -177,7 +178,8 @@ TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
     for (int i = 0; i < 300 && arrived.isEmpty(); ++i) {  // generous: not a speed check
         for (const QString& name : printed.entryList(QDir::Files))
             arrived = ReadThrough(printed.filePath(name));
-        if (arrived.isEmpty()) QThread::msleep(100);
+        if (arrived.isEmpty())
+            QThread::msleep(100);
     }
     EXPECT_EQ(arrived, "Prueba de impresion de Mapeo\n");
     QFile::remove(job);
@@ -201,10 +203,11 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     ASSERT_TRUE(platform::SystemFileSystem().MakeFolder(folder));
     QFile ini(QString::fromStdString(folder + "/MAPEO.INI"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[UNIDADES]\r\n"
-              "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
-              "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
-              "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
+    ini.write(
+        "[UNIDADES]\r\n"
+        "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
+        "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
+        "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
     ini.close();
     // A connection left over from the last session is dropped by the start-up cancel.
     ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
@@ -240,7 +243,8 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
 
 // Run by the fixture a second time with no session bus and no scheduler.
 TEST(NoServices, ConnectsSayThereIsNoNetworkServiceToTalkTo) {
-    if (Env("MAPEO_TEST_NO_SERVICES").empty()) GTEST_SKIP() << "needs the fixture's second run";
+    if (Env("MAPEO_TEST_NO_SERVICES").empty())
+        GTEST_SKIP() << "needs the fixture's second run";
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 1222u);
     EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 1222u);
     EXPECT_EQ(Cancel("LPT1:"), 1222u);

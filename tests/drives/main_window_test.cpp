@@ -27,11 +27,15 @@ protected:
     MainWindowTest()
         : ui(&log),
           net(&log),
-          window(drives::MainServices{platform::SystemProfileFile(), platform::SystemFileSystem(),
-                                      net, shell, ui,
+          window(drives::MainServices{platform::SystemProfileFile(),
+                                      platform::SystemFileSystem(),
+                                      net,
+                                      shell,
+                                      ui,
                                       {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"),
                                        dir.Path("cfg/MAPEO.BAK")}},
-                 drives::ToolWindows{[this] { ++testerRequests; }, [this] { ++browserRequests; }}) {}
+                 drives::ToolWindows{[this] { ++testerRequests; }, [this] { ++browserRequests; }}) {
+    }
 
     void WriteMappingFile(const QByteArray& body) {
         platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
@@ -43,7 +47,8 @@ protected:
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> t;
-        for (const auto& m : ui.messages) t.push_back(m.text.toStdString());
+        for (const auto& m : ui.messages)
+            t.push_back(m.text.toStdString());
         return t;
     }
     static bool Shown(QWidget* w) { return !w->isHidden(); }
@@ -66,9 +71,12 @@ TEST_F(MainWindowTest, WithoutAMappingFileTheDesignTableShowsAndNothingIsCalled)
     EXPECT_EQ(window.TXTLOCAL[8]->text(), "R:");
     EXPECT_EQ(window.TXTLOCAL[9]->text(), "LPT1:");
     EXPECT_EQ(window.TXTLOCAL[11]->text(), "LPT3:");
-    for (int i = 0; i < drives::RowCount; ++i) EXPECT_EQ(window.Check1[i]->Value(), 0);
-    for (int i = 0; i < 9; ++i) EXPECT_FALSE(Shown(window.Picture2[i]) || Shown(window.Picture3[i]));
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Shown(window.Picture4[i]));
+    for (int i = 0; i < drives::RowCount; ++i)
+        EXPECT_EQ(window.Check1[i]->Value(), 0);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_FALSE(Shown(window.Picture2[i]) || Shown(window.Picture3[i]));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(Shown(window.Picture4[i]));
     EXPECT_EQ(ui.yields, 1) << "the window paints once before anything is read";
     EXPECT_TRUE(log.events.empty());
     EXPECT_TRUE(window.isVisible());
@@ -146,12 +154,12 @@ TEST_F(MainWindowTest, AFailedDriveConnectionReportsTheNestedDisconnectFirst) {
     net.addResults = {67};
     net.cancelResults = {2250};
     window.Check1[0]->SetValue(1);
-    EXPECT_THAT(log.events,
-                ElementsAre("add:J:|\\\\srv\\nada", "cancel:J:",
-                            "msg: ERROR al desconectar la unidad J:",
-                            "msg:ERROR: 2250 - Net Disconnection Failed!",
-                            "msg: ERROR al intentar realizar la conexión en \\\\srv\\nada <-> J:",
-                            "msg:ERROR: 67 - No se pudo efectuar la conexión de red. - "));
+    EXPECT_THAT(
+        log.events,
+        ElementsAre("add:J:|\\\\srv\\nada", "cancel:J:", "msg: ERROR al desconectar la unidad J:",
+                    "msg:ERROR: 2250 - Net Disconnection Failed!",
+                    "msg: ERROR al intentar realizar la conexión en \\\\srv\\nada <-> J:",
+                    "msg:ERROR: 67 - No se pudo efectuar la conexión de red. - "));
     EXPECT_EQ(ui.messages[1].style, 48);
     EXPECT_EQ(ui.messages[1].title, "Share not Disconnected");
     EXPECT_EQ(ui.messages[3].style, 48);
@@ -193,7 +201,8 @@ TEST_F(MainWindowTest, AFailedPortConnectionHidesItsPictureBeforeTheErrors) {
     net.cancelResults = {2250};
     bool hiddenAtFirstError = false;
     ui.onMsgBox = [&](const testing_support::Message& m) {
-        if (m.text.startsWith(" ERROR al intentar")) hiddenAtFirstError = !Shown(window.Picture4[2]);
+        if (m.text.startsWith(" ERROR al intentar"))
+            hiddenAtFirstError = !Shown(window.Picture4[2]);
     };
     window.Check1[11]->SetValue(1);
     EXPECT_TRUE(hiddenAtFirstError);
@@ -263,15 +272,18 @@ TEST_F(MainWindowTest, StartUpCancelsEveryStoredDeviceThenReconnectsTheMarkedRow
     for (int n = 1; n <= 12; ++n) {
         body += "UNIDAD" + QByteArray::number(n) + "=\\\\srv\\s" + QByteArray::number(n) + "\r\n";
         body += "LETRA" + QByteArray::number(n) + "=" +
-                (n <= 9 ? QByteArray(1, char('I' + n)) + ":" : "LPT" + QByteArray::number(n - 9) + ":") +
+                (n <= 9 ? QByteArray(1, char('I' + n)) + ":"
+                        : "LPT" + QByteArray::number(n - 9) + ":") +
                 "\r\n";
-        if (n != 5) body += "MAPEAR" + QByteArray::number(n) + "=" + marks[n - 1] + "\r\n";
+        if (n != 5)
+            body += "MAPEAR" + QByteArray::number(n) + "=" + marks[n - 1] + "\r\n";
     }
     WriteMappingFile(body);
     window.Form_Load();
     std::vector<std::string> calls;
     for (const auto& e : log.events)
-        if (e.rfind("msg:", 0) != 0) calls.push_back(e);
+        if (e.rfind("msg:", 0) != 0)
+            calls.push_back(e);
     ASSERT_EQ(calls.size(), 15u);
     EXPECT_EQ(calls[0], "cancel:J:");
     EXPECT_EQ(calls[1], "add:J:|\\\\srv\\s1");
@@ -288,9 +300,10 @@ TEST_F(MainWindowTest, StartUpCancelsEveryStoredDeviceThenReconnectsTheMarkedRow
 }
 
 TEST_F(MainWindowTest, AStoredMarkTheBoxRefusesIsReportedAndTheLoadCarriesOn) {
-    WriteMappingFile("UNIDAD1=\\\\srv\\a\r\nLETRA1=J:\r\nMAPEAR1=7\r\n"
-                     "UNIDAD2=\\\\srv\\b\r\nLETRA2=K:\r\nMAPEAR2=1.5\r\n"
-                     "UNIDAD3=\\\\srv\\c\r\nLETRA3=L:\r\nMAPEAR3=99999\r\n");
+    WriteMappingFile(
+        "UNIDAD1=\\\\srv\\a\r\nLETRA1=J:\r\nMAPEAR1=7\r\n"
+        "UNIDAD2=\\\\srv\\b\r\nLETRA2=K:\r\nMAPEAR2=1.5\r\n"
+        "UNIDAD3=\\\\srv\\c\r\nLETRA3=L:\r\nMAPEAR3=99999\r\n");
     window.Form_Load();
     ASSERT_GE(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[0].text, "380\n\nEl valor de la propiedad no es válido");

@@ -18,9 +18,11 @@ using testing_support::TempDir;
 
 std::array<MappingRow, RowCount> DefaultRows() {
     std::array<MappingRow, RowCount> rows;
-    const char* devices[] = {"J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
+    const char* devices[] = {
+        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
     for (int i = 0; i < RowCount; ++i) {
-        rows[i].path = i == 0 ? QStringLiteral("\\\\servidor\\unidad a conectar") : QStringLiteral(" ");
+        rows[i].path =
+            i == 0 ? QStringLiteral("\\\\servidor\\unidad a conectar") : QStringLiteral(" ");
         rows[i].device = QString::fromLatin1(devices[i]);
     }
     return rows;
@@ -28,7 +30,8 @@ std::array<MappingRow, RowCount> DefaultRows() {
 
 QByteArray DefaultFile() {
     QByteArray s = "[UNIDADES]\r\n";
-    const char* devices[] = {"J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
+    const char* devices[] = {
+        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
     for (int n = 1; n <= RowCount; ++n) {
         s += "UNIDAD" + QByteArray::number(n) + "=" +
              (n == 1 ? QByteArray("\\\\servidor\\unidad a conectar") : QByteArray(" ")) + "\r\n";
@@ -80,7 +83,8 @@ public:
 struct Fixture {
     TempDir dir;
     FakeWindowServices ui;
-    drives::MappingLocation where{dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")};
+    drives::MappingLocation where{dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"),
+                                  dir.Path("cfg/MAPEO.BAK")};
     QByteArray Ini() const { return dir.Read("cfg/MAPEO.INI"); }
     QByteArray Bak() const { return dir.Read("cfg/MAPEO.BAK"); }
     void WriteIni(const QByteArray& s) {

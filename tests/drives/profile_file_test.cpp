@@ -10,12 +10,13 @@ namespace {
 
 using testing_support::TempDir;
 
-std::string Get(const std::string& file, const char* section, const char* key,
-                const char* def = "", platform::DWORD size = 255, platform::DWORD* count = nullptr) {
+std::string Get(const std::string& file, const char* section, const char* key, const char* def = "",
+                platform::DWORD size = 255, platform::DWORD* count = nullptr) {
     std::string buf(size + 8, '#');
     const platform::DWORD n =
         platform::GetPrivateProfileStringA(section, key, def, buf.data(), size, file.c_str());
-    if (count) *count = n;
+    if (count)
+        *count = n;
     EXPECT_EQ(buf[n], '\0') << "value must be NUL-terminated";
     return buf.substr(0, n);
 }
@@ -95,7 +96,8 @@ TEST(ProfileWrite, CreatesFileAndSectionWithCrlfLines) {
 
 TEST(ProfileWrite, ChangesInPlaceAppendsAtSectionEndAndLeavesTheRestAlone) {
     TempDir d;
-    d.Write("a.ini", "; kept comment\n[OTRA]\nX=1\n\n[unidades]\nletra1=K:\nMAPEAR1=0\n\n[FIN]\nY=2");
+    d.Write("a.ini",
+            "; kept comment\n[OTRA]\nX=1\n\n[unidades]\nletra1=K:\nMAPEAR1=0\n\n[FIN]\nY=2");
     ASSERT_TRUE(Put(d.Path("a.ini"), "UNIDADES", "LETRA1", "J:"));
     ASSERT_TRUE(Put(d.Path("a.ini"), "UNIDADES", "UNIDAD2", "\\\\b\\c"));
     EXPECT_EQ(d.Read("a.ini"),

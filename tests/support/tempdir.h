@@ -19,9 +19,12 @@ public:
     }
     void Write(const char* name, const QByteArray& bytes) const {
         QFile f(QString::fromStdString(Path(name)));
-        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
     }
-    bool Exists(const char* name) const { return QFile::exists(QString::fromStdString(Path(name))); }
+    bool Exists(const char* name) const {
+        return QFile::exists(QString::fromStdString(Path(name)));
+    }
 
 private:
     QTemporaryDir dir_;
