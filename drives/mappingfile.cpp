@@ -8,7 +8,6 @@
 
 #include "drives/apperror.h"
 #include "drives/texts.h"
-#include "platform/paths.h"
 
 namespace drives {
 namespace {
@@ -17,10 +16,6 @@ const char* const Section = "UNIDADES";
 constexpr platform::DWORD ValueBufferSize = 255;
 
 }  // namespace
-
-MappingLocation SystemMappingLocation() {
-    return {platform::SettingsFolder(), platform::MappingFilePath(), platform::MappingBackupPath()};
-}
 
 int ReadMarkNumber(const QString& text) {
     std::string s;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/filesystem.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/windowservices.h"
 
@@ -25,7 +26,10 @@ struct MappingLocation {
     std::string backup;
 };
 
-MappingLocation SystemMappingLocation();
+// Where the system keeps the file; only the program and its real-server tests ask.
+inline MappingLocation SystemMappingLocation() {
+    return {platform::SettingsFolder(), platform::MappingFilePath(), platform::MappingBackupPath()};
+}
 
 // Reads a stored connect mark the way the mark has always been read: the number at the
 // start of the text (blanks anywhere ignored), rounded half to even. Throws AppError for a

@@ -1,0 +1,87 @@
+// The network browser: the neighbourhood as a tree that grows one level per expansion, and
+// the hand-back of a chosen path to a row of the main window.
+#pragma once
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "browser/images.h"
+#include "browser/keyedtree.h"
+#include "browser/netresource.h"
+#include "drives/frmmain.h"
+#include "platform/folders.h"
+#include "platform/netenum.h"
+#include "platform/windowservices.h"
+
+namespace browser {
+
+struct BrowserServices {
+    platform::NetEnumeration& net;
+    platform::FileSystemObject& folders;
+    platform::WindowServices& ui;
+};
+
+// The target row's tint in the main window.
+inline const QColor LightYellow(255, 255, 192);
+
+class frmNWCheck : public QWidget {
+    Q_OBJECT
+public:
+    frmNWCheck(drives::frmMain& main, BrowserServices services, QWidget* parent = nullptr);
+    ~frmNWCheck() override;
+
+    // Centres the window and builds a new tree: the whole network opened to its first level.
+    void Form_Load();
+    // Fits the tree inside the window.
+    void Form_Resize();
+    // Gives every row of the main window its normal background back.
+    void Form_Unload();
+    // Loads the node's children on its first expansion.
+    void tvwNetwork_Expand(Node* node);
+    // Puts the node's path into Text1.
+    void tvwNetwork_NodeClick(Node* node);
+    // 0: the next row, 1: the previous one; the new target row is tinted.
+    void cmdmas_Click(int index);
+    // Copies Text1 into the target row's network path.
+    void Command1_Click();
+
+    // Stands for the whole network; null before the first load.
+    NETRESOURCE* RootResource() const { return root_.get(); }
+
+    KeyedTree* tvwNetwork = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    std::array<QPushButton*, 2> cmdmas{};
+    QPushButton* Command1 = nullptr;
+    ImageList imlNWImages = NetworkImages();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void ExpandNode(Node* node);
+    void ExpandFolder(Node* node, platform::Folder* folder);
+    void ExpandResource(Node* node);
+    Node* AddResourceNode(Node* parent, const NETRESOURCE& resource);
+    void EnsureVisible(Node* node);
+    // The row number in Text2 when it names a row of the main window; otherwise the user is
+    // told and nothing is returned.
+    std::optional<int> RowNumber();
+    void ClearHighlight();
+    int Twips(int twips) const;
+
+    drives::frmMain& main_;
+    BrowserServices services_;
+    std::unique_ptr<NETRESOURCE> root_;
+};
+
+// Brings the process's one browser forward, creating and loading it when none is open.
+frmNWCheck* ShowNetworkBrowser(drives::frmMain& main, const BrowserServices& services);
+
+}  // namespace browser

@@ -1,0 +1,188 @@
+#include "platform/linux/smb_enum_client.h"
+
+#include <libsmbclient.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace platform::smbclient {
+namespace {
+
+// Anonymous: shares open as the server's guest, as the neighbourhood did for a user who is
+// not in the server's domain.
+void GuestAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLen,
+               char* password, int passwordLen) {
+    if (userLen > 0)
+        user[0] = '\0';
+    if (passwordLen > 0)
+        password[0] = '\0';
+}
+
+struct ContextDeleter {
+    void operator()(SMBCCTX* ctx) const { smbc_free_context(ctx, 1); }
+};
+using ContextPtr = std::unique_ptr<SMBCCTX, ContextDeleter>;
+
+SMBCCTX* MakeContext() {
+    ContextPtr ctx(smbc_new_context());
+    if (!ctx)
+        return nullptr;
+    smbc_setDebug(ctx.get(), 0);
+    smbc_setOptionDebugToStderr(ctx.get(), 1);
+    smbc_setTimeout(ctx.get(), CallTimeoutMs);
+    smbc_setFunctionAuthDataWithContext(ctx.get(), GuestAuth);
+    smbc_setOptionUseKerberos(ctx.get(), 0);
+    smbc_setOptionFallbackAfterKerberos(ctx.get(), 1);
+    smbc_setOptionNoAutoAnonymousLogin(ctx.get(), 0);
+    if (!smbc_init_context(ctx.get()))
+        return nullptr;
+    return ctx.release();
+}
+
+// libsmbclient keeps the protocol range for the whole process, not per context. Every call
+// sets the range of its dialect and a browsing call puts the modern range back when it ends,
+// so that other contexts in the process (the printer check of the connections) never find
+// themselves limited to SMB1. Connections a context keeps open stay on the dialect they were
+// made with.
+class DialectCall {
+public:
+    explicit DialectCall(Dialect dialect) : dialect_(dialect) {
+        static ContextPtr browsing;
+        static ContextPtr modern;
+        ContextPtr& slot = dialect == Dialect::Browsing ? browsing : modern;
+        if (!slot)
+            slot.reset(MakeContext());
+        ctx_ = slot.get();
+        if (ctx_ && dialect == Dialect::Browsing)
+            smbc_setOptionProtocols(ctx_, "NT1", "NT1");
+        if (ctx_ && dialect == Dialect::Modern)
+            SetModern(ctx_);
+    }
+    ~DialectCall() {
+        if (ctx_ && dialect_ == Dialect::Browsing)
+            SetModern(ctx_);
+    }
+    DialectCall(const DialectCall&) = delete;
+    DialectCall& operator=(const DialectCall&) = delete;
+
+    SMBCCTX* Context() const { return ctx_; }
+
+private:
+    static void SetModern(SMBCCTX* ctx) { smbc_setOptionProtocols(ctx, "SMB2_02", "SMB3"); }
+
+    Dialect dialect_;
+    SMBCCTX* ctx_ = nullptr;
+};
+
+smbenum::Entry::Kind KindOf(unsigned type) {
+    switch (type) {
+        case SMBC_WORKGROUP:
+            return smbenum::Entry::Workgroup;
+        case SMBC_SERVER:
+            return smbenum::Entry::Server;
+        case SMBC_FILE_SHARE:
+            return smbenum::Entry::FileShare;
+        case SMBC_PRINTER_SHARE:
+            return smbenum::Entry::PrinterShare;
+        case SMBC_IPC_SHARE:
+            return smbenum::Entry::IpcShare;
+        case SMBC_DIR:
+            return smbenum::Entry::Directory;
+        case SMBC_FILE:
+            return smbenum::Entry::File;
+        default:
+            return smbenum::Entry::Other;
+    }
+}
+
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out) {
+    out.clear();
+    const DialectCall call(dialect);
+    SMBCCTX* ctx = call.Context();
+    if (!ctx)
+        return ENOMEM;
+    errno = 0;
+    SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());
+    if (!dir)
+        return errno ? errno : EIO;
+    while (const smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir)) {
+        smbenum::Entry e;
+        e.kind = KindOf(d->smbc_type);
+        e.name = d->name;
+        if (e.name == "." || e.name == "..")
+            continue;
+        if (d->commentlen > 0 && d->comment)
+            e.comment = d->comment;
+        out.push_back(std::move(e));
+    }
+    smbc_getFunctionClosedir(ctx)(ctx, dir);
+    return 0;
+}
+
+int StatPath(Dialect dialect, const std::string& uri, bool* isFolder) {
+    const DialectCall call(dialect);
+    SMBCCTX* ctx = call.Context();
+    if (!ctx)
+        return ENOMEM;
+    struct stat st {};
+    errno = 0;
+    if (smbc_getFunctionStat(ctx)(ctx, uri.c_str(), &st) < 0)
+        return errno ? errno : EIO;
+    if (isFolder)
+        *isFolder = S_ISDIR(st.st_mode);
+    return 0;
+}
+
+std::string EncodePart(std::string_view part) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(part.size());
+    for (const char ch : part) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsUnreserved(c)) {
+            out += ch;
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> FolderUri(std::string_view path) {
+    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\')
+        return std::nullopt;
+    path.remove_prefix(2);
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    std::string uri = "smb:/";
+    int parts = 0;
+    while (true) {
+        const std::size_t cut = path.find('\\');
+        const std::string_view part = path.substr(0, cut);
+        if (part.empty() || part == "." || part == "..")
+            return std::nullopt;
+        for (const char ch : part)
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == '/' || ch == 0x7F)
+                return std::nullopt;
+        uri += '/';
+        uri += EncodePart(part);
+        ++parts;
+        if (cut == std::string_view::npos)
+            break;
+        path.remove_prefix(cut + 1);
+    }
+    if (parts < 2)
+        return std::nullopt;  // a server alone is no folder
+    return uri;
+}
+
+}  // namespace platform::smbclient

@@ -1,0 +1,71 @@
+// Folders of SMB shares over libsmbclient, on the modern protocols.
+#include "platform/folders.h"
+#include "platform/linux/smb_enum_client.h"
+
+namespace platform {
+namespace {
+
+using smbclient::Dialect;
+using smbenum::Entry;
+
+// Found by GetFolder; listed once, on the first question about its contents.
+class SmbFolder final : public Folder {
+public:
+    explicit SmbFolder(std::string uri) : uri_(std::move(uri)) {}
+
+    std::optional<std::vector<std::string>> Files() override {
+        if (!List())
+            return std::nullopt;
+        return files_;
+    }
+
+    std::optional<std::vector<std::string>> SubFolders() override {
+        if (!List())
+            return std::nullopt;
+        return folders_;
+    }
+
+private:
+    bool List() {
+        if (listed_)
+            return readable_;
+        listed_ = true;
+        std::vector<Entry> entries;
+        readable_ = smbclient::ListDirectory(Dialect::Modern, uri_, entries) == 0;
+        for (Entry& e : entries) {
+            if (e.kind == Entry::File)
+                files_.push_back(std::move(e.name));
+            else if (e.kind == Entry::Directory)
+                folders_.push_back(std::move(e.name));
+        }
+        return readable_;
+    }
+
+    std::string uri_;
+    bool listed_ = false;
+    bool readable_ = false;
+    std::vector<std::string> files_;
+    std::vector<std::string> folders_;
+};
+
+class SmbFileSystemObject final : public FileSystemObject {
+public:
+    std::unique_ptr<Folder> GetFolder(const std::string& path) override {
+        const auto uri = smbclient::FolderUri(path);
+        if (!uri)
+            return nullptr;
+        bool isFolder = false;
+        if (smbclient::StatPath(Dialect::Modern, *uri, &isFolder) != 0 || !isFolder)
+            return nullptr;
+        return std::make_unique<SmbFolder>(*uri);
+    }
+};
+
+}  // namespace
+
+FileSystemObject& SystemFileSystemObject() {
+    static SmbFileSystemObject fso;
+    return fso;
+}
+
+}  // namespace platform

@@ -1,0 +1,93 @@
+// Stand-ins for the enumeration and folder services, recording every call, and a real main
+// window on fakes for the browser to write into.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drives/frmmain.h"
+#include "platform/filesystem.h"
+#include "platform/folders.h"
+#include "platform/netenum.h"
+#include "platform/profile.h"
+#include "support/fakes.h"
+#include "support/tempdir.h"
+
+namespace browser_testing {
+
+struct FakeRecord {
+    platform::DWORD type, display, usage;
+    std::string remote, comment;
+    bool nullRemote = false;  // handed out as a null pointer
+};
+
+// A neighbourhood described container by container ("" is the whole network), handed out
+// with the system's buffer protocol.
+class FakeNetEnumeration : public platform::NetEnumeration {
+public:
+    platform::DWORD WNetOpenEnumA(platform::DWORD scope, platform::DWORD type,
+                                  platform::DWORD usage, const platform::NETRESOURCEA* res,
+                                  platform::HANDLE* handle) override;
+    platform::DWORD WNetEnumResourceA(platform::HANDLE handle, platform::DWORD* count, void* buffer,
+                                      platform::DWORD* size) override;
+    platform::DWORD WNetCloseEnum(platform::HANDLE handle) override;
+
+    std::map<std::string, std::vector<FakeRecord>> containers;
+    // Results of a container's next opens, in order; NO_ERROR opens it normally.
+    std::map<std::string, std::deque<platform::DWORD>> openFailures;
+    platform::DWORD perCall = 1000;   // records per call at most
+    bool errorKeepsCount = false;     // fails, leaving the count as it was
+    bool moreDataNeverGrows = false;  // answers 234 with the size it was given
+
+    struct Open {
+        platform::DWORD scope, type, usage;
+        std::string remote;
+    };
+    struct Enum {
+        platform::DWORD countIn, sizeIn;
+        bool zeroed;
+    };
+    std::vector<Open> opens;
+    std::vector<Enum> enums;
+    int closes = 0;
+    int Calls() const { return static_cast<int>(opens.size() + enums.size()) + closes; }
+
+private:
+    struct Listing {
+        std::vector<FakeRecord> records;
+        std::size_t next = 0;
+    };
+    std::map<platform::HANDLE, std::unique_ptr<Listing>> open_;
+};
+
+struct FakeFolderContent {
+    std::vector<std::string> files, folders;
+    bool listable = true;  // found, but its contents may not be read
+};
+
+class FakeFileSystemObject : public platform::FileSystemObject {
+public:
+    std::unique_ptr<platform::Folder> GetFolder(const std::string& path) override;
+    std::map<std::string, FakeFolderContent> folders;
+    std::vector<std::string> calls;
+};
+
+// A main window that is never loaded: its rows are all the browser touches.
+struct MainWindowOnFakes {
+    testing_support::FakeNetConnections net;
+    testing_support::FakeShell shell;
+    testing_support::FakeWindowServices ui;
+    testing_support::TempDir dir;
+    drives::frmMain window{
+        drives::MainServices{platform::SystemProfileFile(),
+                             platform::SystemFileSystem(),
+                             net,
+                             shell,
+                             ui,
+                             {dir.Path(), dir.Path("MAPEO.INI"), dir.Path("MAPEO.BAK")}}};
+};
+
+}  // namespace browser_testing

@@ -1,0 +1,120 @@
+// The browser against a real Samba server, run by browser_integration.sh inside the client
+// namespace it creates: workgroup, server, shares and printer, folders and files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <set>
+
+#include "browser/frmnwcheck.h"
+#include "browser_fakes.h"
+
+namespace {
+
+using browser::KeyedTree;
+using browser::NETRESOURCE;
+using browser::Node;
+using namespace platform;
+
+class BrowserIntegration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (server.isEmpty())
+            GTEST_SKIP() << "run by browser_integration.sh";
+    }
+    QString Path(const char* rest = nullptr) const {
+        return QStringLiteral("\\\\") + server + (rest ? u'\\' + QString::fromUtf8(rest) : "");
+    }
+    std::set<std::string> Names(const std::optional<std::vector<std::string>>& v) {
+        return v ? std::set<std::string>(v->begin(), v->end()) : std::set<std::string>{};
+    }
+    Node* Expand(const QString& key) {
+        Node* node = window.tvwNetwork->Find(key);
+        if (node)
+            node->setExpanded(true);
+        return node;
+    }
+
+    const QString server = qEnvironmentVariable("MAPEO_BR_SERVER");
+    const QString workgroup = qEnvironmentVariable("MAPEO_BR_WORKGROUP");
+    browser_testing::MainWindowOnFakes main;
+    testing_support::FakeWindowServices ui;
+    browser::frmNWCheck window{main.window, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
+};
+
+TEST_F(BrowserIntegration, EnumerationWalksDownToTheSharesAndThePrinter) {
+    NETRESOURCE root(SystemNetEnumeration());
+    ASSERT_EQ(root.Children().Count(), 1);
+    EXPECT_EQ(root.Children().Item(1)->ResourceTypeName(), QStringLiteral("Network"));
+    NETRESOURCE* wg = root.Children().Item(1)->Children().Item(workgroup);
+    ASSERT_NE(wg, nullptr) << "workgroup not browsable";
+    NETRESOURCE* srv = wg->Children().Item(Path());
+    ASSERT_NE(srv, nullptr) << "server not in its workgroup's list";
+    EXPECT_EQ(srv->Comment(), QStringLiteral("Servidor de pruebas de Mapeo"));
+
+    QStringList kinds;
+    for (NETRESOURCE& share : srv->Children())
+        kinds << share.ShortName() + ':' + share.ResourceTypeName();
+    EXPECT_EQ(kinds, (QStringList{"publico:Share", "privado:Share", "datos$:AdminShare",
+                                  "impresora:Printer"}));
+    EXPECT_EQ(srv->Children().Item(1)->Comment(), QStringLiteral("Carpeta pública"));
+    EXPECT_EQ(srv->Children().Item(1)->Children().Count(), 0) << "a share is no container";
+
+    NETRESOURCE unknown(SystemNetEnumeration());
+    unknown.InitFromRecord({2, 0, RESOURCEDISPLAYTYPE_SERVER, 2, {}, "\\\\NO-HAY-TAL", {}, {}});
+    EXPECT_EQ(unknown.Children().Count(), 0);
+    EXPECT_FALSE(unknown.Enumerated());
+}
+
+TEST_F(BrowserIntegration, FolderReaderListsGuestFoldersAndNothingElse) {
+    FileSystemObject& fso = SystemFileSystemObject();
+    auto share = fso.GetFolder(Path("publico").toStdString());
+    ASSERT_NE(share, nullptr);
+    EXPECT_EQ(Names(share->Files()), std::set<std::string>{"LEAME.txt"});
+    EXPECT_EQ(Names(share->SubFolders()), (std::set<std::string>{"Documentos", "Fotos"}));
+    auto docs = fso.GetFolder(Path("publico\\Documentos").toStdString());
+    ASSERT_NE(docs, nullptr);
+    EXPECT_EQ(Names(docs->Files()), std::set<std::string>{"acta de la reunión.txt"});
+    for (const char* none : {"privado", "publico\\LEAME.txt", "publico\\NoExiste", "no-existe",
+                             "impresora", "publico\\..\\privado"})
+        EXPECT_EQ(fso.GetFolder(Path(none).toStdString()), nullptr) << none;
+}
+
+TEST_F(BrowserIntegration, WindowWalksDownToAFileAndHandsTheShareToRowThree) {
+    window.Form_Load();
+    Node* root = window.tvwNetwork->Find(QStringLiteral("_ROOT"));
+    ASSERT_EQ(root->childCount(), 1);
+    Expand(KeyedTree::Key(root->child(0)));
+    ASSERT_NE(Expand(workgroup), nullptr);
+    ASSERT_NE(Expand(Path()), nullptr);
+    EXPECT_EQ(window.tvwNetwork->Find(Path())->childCount(), 4);
+    Node* publico = Expand(Path("publico"));
+    ASSERT_EQ(publico->childCount(), 3);
+    EXPECT_EQ(publico->child(0)->text(0), QStringLiteral("LEAME.txt")) << "files first";
+    for (const char* folder : {"Documentos", "Documentos\\Informes", "Documentos\\Informes\\2024"})
+        Expand(Path("publico\\") + QString::fromUtf8(folder));
+    Node* file = window.tvwNetwork->Find(Path("publico\\Documentos\\Informes\\2024\\resumen.txt"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(Expand(Path("privado"))->childCount(), 0);
+    EXPECT_EQ(Expand(Path("datos$"))->childCount(), 0);
+    EXPECT_EQ(window.tvwNetwork->Find(Path("impresora"))->childCount(), 0);
+
+    window.tvwNetwork->setCurrentItem(file);
+    EXPECT_EQ(window.Text1->text(), KeyedTree::Key(file));
+    window.tvwNetwork_NodeClick(publico);
+    window.Text2->setText(QStringLiteral("2"));
+    window.cmdmas_Click(0);
+    window.Command1_Click();
+    EXPECT_EQ(main.window.TXTNET[2]->text(), Path("publico"));
+    EXPECT_EQ(main.window.TXTNET[2]->palette().color(QPalette::Base), browser::LightYellow);
+
+    const QString shot = qEnvironmentVariable("MAPEO_BR_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        window.show();
+        window.tvwNetwork->setCurrentItem(file);
+        for (int i = 0; i < 10; ++i)
+            QApplication::processEvents();
+        EXPECT_TRUE(window.grab().save(shot));
+    }
+}
+
+}  // namespace

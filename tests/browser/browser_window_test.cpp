@@ -1,0 +1,289 @@
+// The browser window over fake services: the tree it grows, the paths it hands back and the
+// rows of a real main window that it writes to and tints.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+
+#include "browser/frmnwcheck.h"
+#include "browser_fakes.h"
+
+namespace {
+
+using browser::frmNWCheck;
+using browser::KeyedTree;
+using browser::Node;
+using browser_testing::FakeRecord;
+using namespace platform;
+
+FakeRecord Box(DWORD display, std::string remote) {
+    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, std::move(remote), {}};
+}
+FakeRecord Leaf(DWORD type, std::string remote, DWORD display = RESOURCEDISPLAYTYPE_SHARE) {
+    return {type, display, RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
+}
+
+QStringList Keys(const Node* node) {
+    QStringList keys;
+    for (int i = 0; i < node->childCount(); ++i)
+        keys << KeyedTree::Key(node->child(i));
+    return keys;
+}
+
+class BrowserWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        net.containers[""] = {Box(RESOURCEDISPLAYTYPE_NETWORK, "Red")};
+        net.containers["Red"] = {Box(1, "WG"), Box(1, "OTHERWG")};
+        net.containers["WG"] = {Box(2, "\\\\SRV"), Box(2, "\\\\PIPE|SRV"), Box(12, "\\\\ODD")};
+        net.containers["OTHERWG"] = {Box(2, "\\\\SRV"), Box(2, "\\\\LONE")};
+        net.containers["\\\\SRV"] = {
+            Leaf(RESOURCETYPE_DISK, "\\\\SRV\\docs"), Leaf(RESOURCETYPE_DISK, "\\\\SRV\\locked"),
+            Leaf(RESOURCETYPE_DISK, "\\\\SRV\\pics"),
+            Leaf(RESOURCETYPE_DISK, "\\\\SRV\\c$", RESOURCEDISPLAYTYPE_SHAREADMIN),
+            Leaf(RESOURCETYPE_PRINT, "\\\\SRV\\laser")};
+        net.containers["\\\\PIPE|SRV"] = {Leaf(RESOURCETYPE_DISK, "\\\\PIPE|SRV\\data")};
+        fso.folders["\\\\SRV\\docs"] = {{"b.txt", "a.txt"}, {"Sub", "x", "x_FAKE"}};
+        fso.folders["\\\\SRV\\docs\\Sub"] = {{"deep.txt"}, {}};
+        fso.folders["\\\\SRV\\docs\\x"] = {{"in-x.txt"}, {}};
+        fso.folders["\\\\SRV\\pics"] = {{}, {}, false};
+        window.Form_Load();
+    }
+    Node* N(const char* key) { return window.tvwNetwork->Find(QString::fromUtf8(key)); }
+    // Through the tree's own signal, as a click on the node's arrow does it.
+    Node* Expand(const char* key) {
+        N(key)->setExpanded(true);
+        return N(key);
+    }
+    void OpenServer() {
+        for (const char* key : {"Red", "WG", "\\\\SRV"})
+            Expand(key);
+    }
+    QColor Tint(int row) const { return main.window.TXTNET[row]->palette().color(QPalette::Base); }
+    void ExpectTintOnly(int row) const {
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(Tint(i), i == row ? browser::LightYellow : QColor(Qt::white)) << i;
+    }
+
+    browser_testing::MainWindowOnFakes main;
+    browser_testing::FakeNetEnumeration net;
+    browser_testing::FakeFileSystemObject fso;
+    testing_support::FakeWindowServices ui;
+    frmNWCheck window{main.window, {net, fso, ui}};
+};
+
+TEST_F(BrowserWindowTest, LoadShowsTheWholeNetworkOpenedToItsFirstLevelOnly) {
+    Node* root = N("_ROOT");
+    EXPECT_EQ(root->text(0), QStringLiteral("Toda la red"));
+    EXPECT_EQ(KeyedTree::Tag(root), QStringLiteral("Y"));
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_EQ(Keys(root), QStringList{"Red"});
+    EXPECT_EQ(KeyedTree::Tag(N("Red")), QStringLiteral("N"));
+    EXPECT_EQ(Keys(N("Red")), QStringList{"Red_FAKE"});
+    EXPECT_EQ(KeyedTree::Image(N("Red")->child(0)), QStringLiteral("server"));
+    EXPECT_EQ(window.Text1->text(), QString());
+    EXPECT_EQ(window.Text2->text(), QStringLiteral("1"));
+    EXPECT_EQ(net.opens.size(), 2u) << "the load enumerates the root only";
+    const QRect g = window.frameGeometry();
+    EXPECT_EQ(g.topLeft(), QPoint((1280 - g.width()) / 2, (1024 - g.height()) / 2));
+
+    OpenServer();
+    window.Form_Load();
+    EXPECT_EQ(N("WG"), nullptr) << "a second load starts from a fresh tree";
+    EXPECT_EQ(net.opens.size(), 10u) << "...and a fresh root resource";
+}
+
+TEST_F(BrowserWindowTest, ExpansionLoadsOnceAndPrintersBelowTheFirstLevelCannotExpand) {
+    OpenServer();
+    EXPECT_EQ(Keys(N("Red")), (QStringList{"WG", "OTHERWG"}));
+    EXPECT_EQ(KeyedTree::Tag(N("Red")), QStringLiteral("Y"));
+    EXPECT_EQ(Keys(N("\\\\SRV")), (QStringList{"\\\\SRV\\docs", "\\\\SRV\\locked", "\\\\SRV\\pics",
+                                               "\\\\SRV\\c$", "\\\\SRV\\laser"}));
+    EXPECT_EQ(Keys(N("\\\\SRV\\docs")), QStringList{"\\\\SRV\\docs_FAKE"});
+    EXPECT_EQ(N("\\\\SRV\\laser")->childCount(), 0);
+    EXPECT_EQ(KeyedTree::Image(N("\\\\SRV\\laser")), QStringLiteral("printer"));
+
+    const int calls = net.Calls();
+    for (const char* key : {"\\\\SRV", "WG", "Red"})
+        N(key)->setExpanded(false);
+    OpenServer();
+    EXPECT_EQ(net.Calls(), calls) << "re-expanding asked the platform again";
+    EXPECT_EQ(N("\\\\SRV")->childCount(), 5);
+}
+
+TEST_F(BrowserWindowTest, ReadableShareShowsFilesThenFoldersAndFoldersExpandInTurn) {
+    OpenServer();
+    Node* docs = Expand("\\\\SRV\\docs");
+    EXPECT_EQ(Keys(docs),
+              (QStringList{"\\\\SRV\\docs\\b.txt", "\\\\SRV\\docs\\a.txt", "\\\\SRV\\docs\\Sub",
+                           "\\\\SRV\\docs\\x", "\\\\SRV\\docs\\x_FAKE"}));
+    EXPECT_EQ(KeyedTree::Tag(N("\\\\SRV\\docs\\a.txt")), QString());
+    EXPECT_EQ(N("\\\\SRV\\docs\\a.txt")->childCount(), 0);
+    EXPECT_EQ(KeyedTree::Tag(N("\\\\SRV\\docs\\Sub")), QStringLiteral("N"));
+    EXPECT_EQ(Keys(Expand("\\\\SRV\\docs\\Sub")), QStringList{"\\\\SRV\\docs\\Sub\\deep.txt"});
+
+    // A folder named like a stand-in child keeps its node, and its neighbour's stand-in goes.
+    Node* lookalike = N("\\\\SRV\\docs\\x_FAKE");
+    ASSERT_FALSE(KeyedTree::IsPlaceholder(lookalike));
+    EXPECT_EQ(Keys(Expand("\\\\SRV\\docs\\x")), QStringList{"\\\\SRV\\docs\\x\\in-x.txt"});
+    EXPECT_EQ(N("\\\\SRV\\docs\\x_FAKE"), lookalike);
+}
+
+TEST_F(BrowserWindowTest, SharesAndFoldersThatCannotBeReadShowNothing) {
+    OpenServer();
+    Expand("\\\\SRV\\docs");
+    fso.folders.erase("\\\\SRV\\docs\\Sub");
+    const std::size_t folderCalls = fso.calls.size();
+    Expand("\\\\SRV\\c$");
+    EXPECT_EQ(fso.calls.size(), folderCalls) << "an admin share is never read as a folder";
+    Expand("\\\\SRV\\locked");
+    EXPECT_EQ(net.opens.back().remote, "\\\\SRV\\locked") << "asked as a container instead";
+    for (const char* key :
+         {"\\\\SRV\\c$", "\\\\SRV\\locked", "\\\\SRV\\pics", "\\\\SRV\\docs\\Sub"}) {
+        Node* node = Expand(key);
+        EXPECT_EQ(node->childCount(), 0) << key;
+        EXPECT_EQ(KeyedTree::Tag(node), QStringLiteral("Y")) << key;
+    }
+}
+
+TEST_F(BrowserWindowTest, AwkwardNamesExpandWithoutHarm) {
+    Expand("Red");
+    Expand("WG");
+    EXPECT_EQ(Keys(Expand("\\\\PIPE|SRV")), QStringList{"\\\\PIPE|SRV\\data"});
+    Node* first = Expand("\\\\SRV");
+    EXPECT_EQ(Keys(Expand("OTHERWG")), QStringList{"\\\\LONE"}) << "a name seen twice stays first";
+    EXPECT_EQ(N("\\\\SRV"), first);
+    EXPECT_EQ(first->parent(), N("WG"));
+}
+
+TEST_F(BrowserWindowTest, EveryNodeShowsThePictureOfItsKindAndUnknownKindsAGenericOne) {
+    OpenServer();
+    Expand("\\\\SRV\\docs");
+    const browser::ImageList& images = window.imlNWImages;
+    EXPECT_EQ(images.Keys(),
+              (QStringList{"directory", "root", "group", "ndscontainer", "network", "server",
+                           "tree", "domain", "share", "adminshare", "printer", "folder", "file"}));
+    const QImage generic = browser::GenericImage().toImage();
+    for (const char* key : {"_ROOT", "Red", "WG", "\\\\SRV", "\\\\SRV\\docs", "\\\\SRV\\c$",
+                            "\\\\SRV\\laser", "\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\a.txt"}) {
+        const QImage shown = N(key)->icon(0).pixmap(16).toImage();
+        EXPECT_EQ(shown, images.Picture(KeyedTree::Image(N(key))).toImage()) << key;
+        EXPECT_NE(shown, generic) << key;
+    }
+    for (const QString& key : images.Keys())
+        EXPECT_EQ(images.Picture(key).size(), QSize(16, 16)) << key.toStdString();
+    EXPECT_EQ(N("\\\\ODD")->icon(0).pixmap(16).toImage(), generic) << "display type 12";
+}
+
+TEST_F(BrowserWindowTest, ClickedNodeGivesItsNetworkPath) {
+    OpenServer();
+    Expand("\\\\SRV\\docs");
+    const std::pair<const char*, const char*> cases[] = {
+        {"_ROOT", "Toda la red"},
+        {"WG", "\\\\Red\\WG"},
+        {"\\\\SRV", "\\\\SRV"},
+        {"\\\\SRV\\docs", "\\\\SRV\\docs"},
+        {"\\\\SRV\\laser", "\\\\SRV\\laser"},
+        {"\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\Sub"},
+        {"\\\\SRV\\docs\\a.txt", "\\\\SRV\\docs\\a.txt"}};
+    for (const auto& [key, path] : cases) {
+        window.tvwNetwork_NodeClick(N(key));
+        EXPECT_EQ(window.Text1->text(), QString::fromUtf8(path)) << key;
+    }
+    window.tvwNetwork->setCurrentItem(N("\\\\SRV\\docs"));  // moving with the keyboard
+    EXPECT_EQ(window.Text1->text(), QStringLiteral("\\\\SRV\\docs"));
+}
+
+TEST_F(BrowserWindowTest, PlusAndMinusMoveTheTintBetweenOneAndTwelve) {
+    main.window.TXTNET[7]->setPalette(QPalette(Qt::red));
+    window.Text2->setText(QStringLiteral("3"));
+    window.cmdmas[0]->click();
+    EXPECT_EQ(window.Text2->text(), QStringLiteral("4"));
+    ExpectTintOnly(3);
+    window.Text2->setText(QStringLiteral("12"));
+    window.cmdmas_Click(0);
+    EXPECT_EQ(window.Text2->text(), QStringLiteral("12"));
+    ExpectTintOnly(11);
+    window.Text2->setText(QStringLiteral("1"));
+    window.cmdmas_Click(1);
+    EXPECT_EQ(window.Text2->text(), QStringLiteral("1"));
+    ExpectTintOnly(0);
+}
+
+TEST_F(BrowserWindowTest, OkWritesThePathIntoTheRowTypedAndDoesNothingElse) {
+    window.Text1->setText(QStringLiteral("\\\\SRV\\docs"));
+    window.Text2->setText(QStringLiteral(" 7 "));
+    window.Command1->click();
+    EXPECT_EQ(main.window.TXTNET[6]->text(), QStringLiteral("\\\\SRV\\docs"));
+    EXPECT_EQ(main.window.TXTNET[5]->text(), QStringLiteral(" "));
+    ExpectTintOnly(-1);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(main.net.adds.empty()) << "nothing is connected";
+}
+
+TEST_F(BrowserWindowTest, RowNumberThatNamesNoRowIsRefusedWithAMessage) {
+    window.Text1->setText(QStringLiteral("\\\\SRV\\docs"));
+    for (const char* bad : {"0", "13", "-1", "abc", "", "7.5", "99999999999"}) {
+        ui.messages.clear();
+        window.Text2->setText(QString::fromUtf8(bad));
+        window.Command1_Click();
+        window.cmdmas_Click(0);
+        window.cmdmas_Click(1);
+        EXPECT_EQ(window.Text2->text(), QString::fromUtf8(bad));
+        ASSERT_EQ(ui.messages.size(), 3u) << bad;
+        EXPECT_EQ(ui.messages[0].style, vbExclamation);
+        for (QLineEdit* row : main.window.TXTNET)
+            EXPECT_NE(row->text(), window.Text1->text());
+        ExpectTintOnly(-1);
+    }
+}
+
+TEST_F(BrowserWindowTest, ClosingClearsTheTintAndTheTreeFitsTheWindow) {
+    window.Text2->setText(QStringLiteral("5"));
+    window.cmdmas_Click(1);
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    EXPECT_TRUE(close.isAccepted());
+    ExpectTintOnly(-1);
+
+    for (const QSize size : {QSize(500, 700), QSize(700, 90), QSize(40, 40)}) {
+        window.resize(size);
+        window.Form_Resize();
+        const QRect tree = window.tvwNetwork->geometry();
+        EXPECT_TRUE(tree.width() == 0 || tree.right() < window.width()) << size.width();
+        EXPECT_TRUE(tree.height() == 0 || tree.bottom() < window.height()) << size.height();
+    }
+}
+
+TEST_F(BrowserWindowTest, ControlsCarryTheirNames) {
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Explorador de la red"));
+    const QList<QWidget*> order = {window.tvwNetwork, window.Text1,     window.Command1,
+                                   window.Text2,      window.cmdmas[0], window.cmdmas[1]};
+    const char* names[] = {"tvwNetwork", "Text1", "Command1", "Text2", "cmdmas(0)", "cmdmas(1)"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(order[i]->objectName(), QString::fromLatin1(names[i]));
+        EXPECT_EQ(order[i]->accessibleDescription(), QString::fromLatin1(names[i]));
+        EXPECT_FALSE(order[i]->accessibleName().isEmpty()) << names[i];
+    }
+    EXPECT_EQ(window.Command1->text(), QStringLiteral("&OK"));
+}
+
+TEST(ShowNetworkBrowser, ReusesTheOpenWindowAndLoadsAFreshOneAfterClosing) {
+    browser_testing::MainWindowOnFakes main;
+    browser_testing::FakeNetEnumeration net;
+    net.containers[""] = {Box(RESOURCEDISPLAYTYPE_NETWORK, "Red")};
+    browser_testing::FakeFileSystemObject fso;
+    testing_support::FakeWindowServices ui;
+    const browser::BrowserServices services{net, fso, ui};
+    frmNWCheck* first = browser::ShowNetworkBrowser(main.window, services);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(browser::ShowNetworkBrowser(main.window, services), first);
+    EXPECT_EQ(net.opens.size(), 2u) << "a request while open does not load again";
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    browser::ShowNetworkBrowser(main.window, services)->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(net.opens.size(), 4u) << "a closed browser is loaded afresh";
+}
+
+}  // namespace

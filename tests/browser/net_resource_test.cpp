@@ -1,0 +1,187 @@
+// The resource objects over a fake enumeration: when they ask the platform, what they keep
+// and how they read the buffer it fills.
+#include <gtest/gtest.h>
+
+#include "browser/netresource.h"
+#include "browser_fakes.h"
+
+namespace {
+
+using browser::NetRecord;
+using browser::NETRESOURCE;
+using browser::NetResources;
+using browser_testing::FakeNetEnumeration;
+using browser_testing::FakeRecord;
+using namespace platform;
+
+FakeRecord Box(DWORD display, std::string remote, std::string comment = {}) {
+    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, std::move(remote),
+            std::move(comment)};
+}
+FakeRecord Leaf(DWORD type, std::string remote, DWORD display = RESOURCEDISPLAYTYPE_SHARE) {
+    return {type, display, RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
+}
+
+std::vector<std::string> Names(NetResources& list) {
+    std::vector<std::string> names;
+    for (NETRESOURCE& r : list)
+        names.push_back(r.RemoteName().toStdString());
+    return names;
+}
+
+class NetResourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        net.containers[""] = {Box(RESOURCEDISPLAYTYPE_NETWORK, "Red")};
+        net.containers["Red"] = {Box(RESOURCEDISPLAYTYPE_DOMAIN, "WG")};
+        net.containers["WG"] = {Box(RESOURCEDISPLAYTYPE_SERVER, "\\\\SRV", "servidor")};
+        net.containers["\\\\SRV"] = {
+            Leaf(RESOURCETYPE_PRINT, "\\\\SRV\\laser"), Leaf(RESOURCETYPE_DISK, "\\\\SRV\\docs"),
+            Leaf(RESOURCETYPE_PRINT, "\\\\SRV\\fax", RESOURCEDISPLAYTYPE_GENERIC),
+            Leaf(RESOURCETYPE_DISK, "\\\\SRV\\c$", RESOURCEDISPLAYTYPE_SHAREADMIN),
+            Leaf(RESOURCETYPE_PRINT, "\\\\SRV\\color")};
+    }
+    NETRESOURCE* Wg() { return root.Children().Item(1)->Children().Item(QStringLiteral("wg")); }
+    NETRESOURCE* Server() { return Wg()->Children().Item(QStringLiteral("\\\\srv")); }
+
+    FakeNetEnumeration net;
+    NETRESOURCE root{net};
+};
+
+TEST_F(NetResourceTest, EnumeratesOnFirstDemandOnlyAndClosesWhatItOpens) {
+    NETRESOURCE fresh(net);
+    EXPECT_EQ(net.Calls(), 0);
+    root.Children();
+    ASSERT_EQ(net.opens.size(), 2u);
+    EXPECT_EQ(net.opens[0].scope, RESOURCE_GLOBALNET);
+    EXPECT_EQ(net.opens[0].remote, "") << "the root passes an empty record";
+    EXPECT_EQ(net.opens[0].type, RESOURCETYPE_DISK);
+    EXPECT_EQ(net.opens[0].usage, 0u);
+    EXPECT_EQ(net.opens[1].type, RESOURCETYPE_PRINT);
+    EXPECT_EQ(net.opens[1].usage, RESOURCEUSAGE_CONNECTABLE);
+
+    ASSERT_NE(Server(), nullptr);
+    Server()->Children();
+    EXPECT_EQ(net.opens.back().remote, "\\\\SRV") << "a child is opened with its own record";
+    const int calls = net.Calls();
+    EXPECT_EQ(Server()->Children().Count(), 4);
+    EXPECT_EQ(net.Calls(), calls) << "walking an opened path again asked the platform";
+    EXPECT_EQ(net.closes, static_cast<int>(net.opens.size()));
+}
+
+TEST_F(NetResourceTest, DisksComeFirstThenOnlyThePrinterShares) {
+    EXPECT_EQ(Names(Server()->Children()),
+              (std::vector<std::string>{"\\\\SRV\\docs", "\\\\SRV\\c$", "\\\\SRV\\laser",
+                                        "\\\\SRV\\color"}));
+    NETRESOURCE* laser = Server()->Children().Item(3);
+    EXPECT_EQ(laser->ResourceType(), 255);
+    EXPECT_EQ(laser->ResourceTypeName(), QStringLiteral("Printer"));
+    EXPECT_EQ(Server()->Children().Item(2)->ResourceTypeName(), QStringLiteral("AdminShare"));
+    EXPECT_EQ(Server()->Comment(), QStringLiteral("servidor"));
+}
+
+TEST_F(NetResourceTest, FailedOpenIsTriedAgainIntoAFreshCollection) {
+    net.openFailures["WG"] = {ERROR_NO_NETWORK};
+    EXPECT_EQ(Wg()->Children().Count(), 0);
+    EXPECT_FALSE(Wg()->Enumerated());
+    EXPECT_EQ(Names(Wg()->Children()), std::vector<std::string>{"\\\\SRV"});
+    EXPECT_TRUE(Wg()->Enumerated());
+
+    net.openFailures["\\\\SRV"] = {NO_ERROR, ERROR_ACCESS_DENIED};
+    EXPECT_EQ(Names(Server()->Children()),
+              (std::vector<std::string>{"\\\\SRV\\docs", "\\\\SRV\\c$"}));
+    EXPECT_TRUE(Server()->Enumerated()) << "a failed printer open still ends the enumeration";
+    EXPECT_EQ(Server()->Children().Item(1)->Children().Count(), 0) << "a share is no container";
+}
+
+TEST_F(NetResourceTest, MoreDataBringsAZeroFilledBufferOfTheSizeAsked) {
+    net.containers["Red"] = {Box(RESOURCEDISPLAYTYPE_DOMAIN, "BIG", std::string(3000, 'c'))};
+    NETRESOURCE* provider = root.Children().Item(1);
+    net.enums.clear();
+    ASSERT_EQ(provider->Children().Count(), 1);
+    EXPECT_EQ(provider->Children().Item(1)->Comment().size(), 3000);
+    ASSERT_GE(net.enums.size(), 3u);
+    EXPECT_EQ(net.enums[0].sizeIn, 1024u);
+    EXPECT_GT(net.enums[1].sizeIn, 3000u);
+    EXPECT_TRUE(net.enums[1].zeroed);
+    EXPECT_EQ(net.enums[1].countIn, ENUM_ALL_ENTRIES);
+    EXPECT_EQ(net.enums[2].sizeIn, net.enums[1].sizeIn) << "the size stays as reported";
+}
+
+TEST_F(NetResourceTest, NamesOfAnyLengthOverSeveralCallsArriveWholeAndInOrder) {
+    net.perCall = 2;
+    const std::string long300 = "\\\\" + std::string(300, 'S');
+    const std::string long5000 = "\\\\" + std::string(5000, 'T');
+    FakeRecord unnamed = Box(RESOURCEDISPLAYTYPE_SERVER, "");
+    unnamed.nullRemote = true;
+    net.containers["WG"] = {Box(2, "\\\\A"), Box(2, long300), Box(2, "\\\\B"), Box(2, long5000),
+                            unnamed};
+    EXPECT_EQ(Names(Wg()->Children()),
+              (std::vector<std::string>{"\\\\A", long300, "\\\\B", long5000, ""}));
+    EXPECT_EQ(Wg()->Children().Item(4)->ShortName().size(), 5000);
+}
+
+TEST_F(NetResourceTest, PlatformThatNeverEndsTheListIsNotWaitedOnForever) {
+    net.errorKeepsCount = true;
+    EXPECT_EQ(root.Children().Count(), 0);
+    net.errorKeepsCount = false;
+    net.moreDataNeverGrows = true;
+    NETRESOURCE again(net);
+    EXPECT_EQ(again.Children().Count(), 0);
+    EXPECT_LE(net.enums.size(), 4u);
+}
+
+TEST_F(NetResourceTest, NameReportedTwiceKeepsTheFirstResource) {
+    net.containers["WG"].push_back(Box(RESOURCEDISPLAYTYPE_SERVER, "\\\\srv", "otro"));
+    ASSERT_EQ(Wg()->Children().Count(), 1);
+    EXPECT_EQ(Server()->Comment(), QStringLiteral("servidor"));
+}
+
+TEST(NetResourceProperties, NamesAndTypesFollowTheRecord) {
+    FakeNetEnumeration net;
+    NETRESOURCE r(net);
+    EXPECT_EQ(r.ShortName(), QString());
+    EXPECT_EQ(r.ResourceTypeName(), QStringLiteral("Generic")) << "a new object is a root";
+    const std::pair<const char*, const char*> names[] = {{"\\\\SERVER\\PRINTER", "PRINTER"},
+                                                         {"\\\\SERVER", "SERVER"},
+                                                         {"WG", "WG"},
+                                                         {"\\\\SERVER\\DOCS\\", ""}};
+    for (const auto& [remote, shortName] : names) {
+        r.InitFromRecord({0, 0, 0, 0, {}, QString::fromLatin1(remote), {}, {}});
+        EXPECT_EQ(r.ShortName(), QString::fromLatin1(shortName)) << remote;
+    }
+    const char* types[] = {"Generic", "Domain",       "Server", "Share",      "File",
+                           "Group",   "Network",      "Root",   "AdminShare", "Directory",
+                           "Tree",    "NDSContainer", ""};
+    for (DWORD t = 0; t <= 12; ++t) {
+        r.InitFromRecord({0, 0, t, 0, {}, {}, {}, {}});
+        EXPECT_EQ(r.ResourceTypeName(), QString::fromLatin1(types[t])) << t;
+        EXPECT_EQ(r.ResourceType(), static_cast<std::int32_t>(t));
+    }
+    r.SetPrinter(true);
+    EXPECT_EQ(r.ResourceType(), 255);
+}
+
+TEST(NetResourcesCollection, ItemsByKeyWithoutCaseOrByPositionAndNoneWhenMissing) {
+    FakeNetEnumeration net;
+    NetResources list;
+    auto add = [&](const char* name) {
+        auto r = std::make_unique<NETRESOURCE>(net);
+        r->InitFromRecord({0, 0, 0, 0, {}, QString::fromLatin1(name), {}, {}});
+        return list.Add(std::move(r));
+    };
+    NETRESOURCE* docs = add("\\\\SRV\\Docs");
+    NETRESOURCE* other = add("Other");
+    EXPECT_EQ(list.Item(QStringLiteral("\\\\srv\\DOCS")), docs);
+    EXPECT_EQ(list.Item(2), other);
+    for (int bad : {0, 3, -1})
+        EXPECT_EQ(list.Item(bad), nullptr);
+    EXPECT_EQ(list.Item(QStringLiteral("none")), nullptr);
+    EXPECT_FALSE(list.Remove(QStringLiteral("none")));
+    EXPECT_FALSE(list.Remove(3));
+    EXPECT_TRUE(list.Remove(QStringLiteral("\\\\SRV\\DOCS")));
+    EXPECT_EQ(list.Item(1), other);
+    EXPECT_EQ(list.Count(), 1);
+}
+
+}  // namespace
