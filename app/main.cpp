@@ -1,15 +1,22 @@
 // Mapeo starts straight into its main window; the tools open from there.
 #include <QApplication>
+#include <QPointer>
 
 #include "browser/frmnwcheck.h"
 #include "drives/frmmain.h"
+#include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
+#include "platform/hostinfo.h"
 #include "platform/netenum.h"
 #include "platform/networking.h"
 #include "platform/profile.h"
+#include "platform/resolver.h"
+#include "platform/security.h"
 #include "platform/shell.h"
+#include "platform/sockets.h"
 #include "platform/windowservices.h"
+#include "tcpip/frmtcpip.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -26,6 +33,20 @@ int main(int argc, char** argv) {
     drives::frmMain* mainWindow = nullptr;
     drives::ToolWindows tools;
     tools.showBrowser = [&] { browser::ShowNetworkBrowser(*mainWindow, browserServices); };
+    QPointer<tcpip::FRMTCPIP> tester;
+    tools.showTester = [&tester] {
+        // A tester closed during a scan hides at once and goes when the scan has unwound.
+        if (!tester || !tester->isVisible()) {
+            tester = new tcpip::FRMTCPIP(tcpip::TesterServices{
+                platform::SystemIcmpEcho(), platform::SystemWinSock(), platform::SystemSecurity(),
+                platform::SystemNameResolver(), platform::SystemWinsockControl(),
+                platform::SystemFileSystem(), platform::SystemWindowServices()});
+            tester->Form_Load();
+        }
+        tester->show();
+        tester->raise();
+        tester->activateWindow();
+    };
     drives::frmMain main(services, tools);
     mainWindow = &main;
     main.Form_Load();

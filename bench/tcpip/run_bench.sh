@@ -1,0 +1,70 @@
+#!/bin/bash
+# Runs the TCP/IP tester's benchmarks in a network namespace of their own, so that no probe
+# or lookup leaves this machine:
+#   mapeo-tc-bench   10.241.0.1/24 to mapeo-tc-bpeer, dnsmasq on 127.0.0.1 naming 127.0.0.0/24
+# Usage: run_bench.sh BENCH_BINARY [names|shot|silentdns]...   (default: all three)
+# The screenshots are left in the current folder.
+set -uo pipefail
+
+BIN=$(readlink -f "${1:?usage: $0 tcpip_bench_binary}")
+NS=mapeo-tc-bench
+PEER=mapeo-tc-bpeer
+ETC=/etc/netns/$NS
+WORK=$(mktemp -d /tmp/mapeo-tc-bench.XXXXXX)
+
+cleanup() {
+    if [ -s "$WORK/dnsmasq.pid" ]; then kill "$(cat "$WORK/dnsmasq.pid")" 2>/dev/null; fi
+    ip netns del "$NS" 2>/dev/null
+    ip netns del "$PEER" 2>/dev/null
+    rm -rf "$ETC" "$WORK"
+}
+ip netns del "$NS" 2>/dev/null
+ip netns del "$PEER" 2>/dev/null
+trap cleanup EXIT
+
+set -e
+ip netns add "$NS"
+ip netns add "$PEER"
+ip -n "$NS" link set lo up
+ip -n "$PEER" link set lo up
+ip link add mtc-b0 netns "$NS" type veth peer name mtc-b1 netns "$PEER"
+ip -n "$NS" addr add 10.241.0.1/24 dev mtc-b0
+ip -n "$PEER" addr add 10.241.0.2/24 dev mtc-b1
+ip -n "$NS" link set mtc-b0 up
+ip -n "$PEER" link set mtc-b1 up
+ip netns exec "$NS" sh -c "echo '0 2147483647' > /proc/sys/net/ipv4/ping_group_range"
+
+mkdir -p "$ETC"
+printf '127.0.0.1 localhost\n' > "$ETC/hosts"
+for n in $(seq 0 255); do echo "127.0.0.$n equipo-$n.mapeo.test"; done > "$WORK/dns-hosts"
+ip netns exec "$NS" dnsmasq --conf-file=/dev/null --no-resolv --no-hosts \
+    --addn-hosts="$WORK/dns-hosts" --listen-address=127.0.0.1 --bind-interfaces \
+    --local=/mapeo.test/ --local=/127.in-addr.arpa/ --local=/10.in-addr.arpa/ --local=// \
+    --user=root --group=root --pid-file="$WORK/dnsmasq.pid" --log-facility=/dev/null
+set +e
+
+status=0
+parts=("${@:2}")
+[ ${#parts[@]} -gt 0 ] || parts=(names shot silentdns)
+for part in "${parts[@]}"; do
+    case $part in
+        names)
+            echo "nameserver 127.0.0.1" > "$ETC/resolv.conf"
+            ip netns exec "$NS" env QT_QPA_PLATFORM=offscreen "$BIN" names || status=1 ;;
+        shot)
+            echo "nameserver 127.0.0.1" > "$ETC/resolv.conf"
+            if command -v xvfb-run > /dev/null; then
+                ip netns exec "$NS" env -u QT_QPA_PLATFORM \
+                    xvfb-run -a -s "-screen 0 1100x650x24" "$BIN" shot || status=1
+            else
+                ip netns exec "$NS" env QT_QPA_PLATFORM=offscreen "$BIN" shot || status=1
+            fi ;;
+        silentdns)
+            echo "nameserver 127.0.0.2" > "$ETC/resolv.conf"
+            ip netns exec "$NS" env QT_QPA_PLATFORM=offscreen "$BIN" silentdns || status=1 ;;
+        *)
+            echo "unknown part: $part (names, shot, silentdns)" >&2
+            status=2 ;;
+    esac
+done
+exit $status

@@ -1,0 +1,217 @@
+#include "platform/linux/icmp_packets.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform::icmp {
+namespace {
+
+constexpr std::uint8_t EchoReply = 0;
+constexpr std::uint8_t DestinationUnreachable = 3;
+constexpr std::uint8_t SourceQuench = 4;
+constexpr std::uint8_t EchoRequest = 8;
+constexpr std::uint8_t TimeExceeded = 11;
+constexpr std::uint8_t ParameterProblem = 12;
+constexpr std::uint8_t ProtocolIcmp = 1;
+constexpr std::size_t MinIpHeader = 20;
+
+// Length of the IPv4 header at `p`, or 0 when it is not a plausible one.
+std::size_t IpHeaderLength(const std::uint8_t* p, std::size_t length) {
+    if (length < MinIpHeader || (p[0] >> 4) != 4)
+        return 0;
+    const std::size_t ihl = std::size_t(p[0] & 0x0F) * 4;
+    return ihl >= MinIpHeader && ihl <= length ? ihl : 0;
+}
+
+bool SameIdAndSequence(const Probe& probe, const std::uint8_t* echo) {
+    return std::memcmp(echo + 4, &probe.id, 2) == 0 &&
+           std::memcmp(echo + 6, &probe.sequence, 2) == 0;
+}
+
+IPAddr AddressAt(const std::uint8_t* p) {
+    IPAddr a;
+    std::memcpy(&a, p, 4);
+    return a;
+}
+
+// An ICMP error carries the start of the packet that caused it: is that packet our request?
+bool QuotesOurRequest(const Probe& probe, const std::uint8_t* quoted, std::size_t length) {
+    const std::size_t ihl = IpHeaderLength(quoted, length);
+    if (ihl == 0 || quoted[9] != ProtocolIcmp || length < ihl + EchoHeaderSize)
+        return false;
+    if (AddressAt(quoted + 16) != probe.destination)
+        return false;
+    const std::uint8_t* echo = quoted + ihl;
+    return echo[0] == EchoRequest && SameIdAndSequence(probe, echo);
+}
+
+}  // namespace
+
+Outcome ReadPacket(const Probe& probe, const std::uint8_t* packet, std::size_t length,
+                   IPAddr source) {
+    Outcome out;
+    const std::uint8_t* icmp = packet;
+    std::size_t size = length;
+    int ttl = -1, tos = -1;
+    if (probe.raw) {
+        const std::size_t ihl = IpHeaderLength(packet, length);
+        if (ihl == 0 || packet[9] != ProtocolIcmp)
+            return out;
+        ttl = packet[8];
+        tos = packet[1];
+        icmp = packet + ihl;
+        size = length - ihl;
+    }
+    if (size < EchoHeaderSize)
+        return out;
+
+    const std::uint8_t type = icmp[0];
+    if (type == EchoReply) {
+        // Replies to other programs, to earlier probes, or from another host are strays.
+        if (icmp[1] != 0 || source != probe.destination || !SameIdAndSequence(probe, icmp))
+            return out;
+        out.verdict = Verdict::Reply;
+        out.from = source;
+        out.data = icmp + EchoHeaderSize;
+        out.size = size - EchoHeaderSize;
+        out.ttl = ttl;
+        out.tos = tos;
+        return out;
+    }
+    // A datagram socket hands errors over through its error queue instead.
+    if (!probe.raw)
+        return out;
+    if (type != DestinationUnreachable && type != SourceQuench && type != TimeExceeded &&
+        type != ParameterProblem)
+        return out;
+    if (!QuotesOurRequest(probe, icmp + EchoHeaderSize, size - EchoHeaderSize))
+        return out;
+    out.verdict = Verdict::Error;
+    out.status = StatusForIcmpError(type, icmp[1]);
+    out.from = source;
+    return out;
+}
+
+Outcome ReadQueuedError(const Probe& probe, const QueuedError& e) {
+    Outcome out;
+    if (e.originalDestination != probe.destination)
+        return out;
+    const std::uint8_t* request = e.payload;
+    std::size_t length = e.payload ? e.length : 0;
+    // The queue returns the request from its ICMP header on, or, with some sockets, from its
+    // IP header; an echo request never starts with the byte of an IPv4 header.
+    if (length > 0 && request[0] != EchoRequest) {
+        const std::size_t ihl = IpHeaderLength(request, length);
+        if (ihl == 0)
+            return out;
+        request += ihl;
+        length -= ihl;
+    }
+    // Each probe has a socket of its own, so an error that quotes too little to be checked
+    // still belongs to it.
+    if (length >= EchoHeaderSize &&
+        (request[0] != EchoRequest || !SameIdAndSequence(probe, request)))
+        return out;
+
+    switch (e.origin) {
+        case 2:  // SO_EE_ORIGIN_ICMP
+            out.status = StatusForIcmpError(e.type, e.code);
+            break;
+        case 1:  // SO_EE_ORIGIN_LOCAL
+            out.status = StatusForLocalError(int(e.errnum));
+            break;
+        default:
+            return out;
+    }
+    out.verdict = Verdict::Error;
+    out.from = e.offender ? e.offender : e.originalDestination;
+    return out;
+}
+
+DWORD StatusForIcmpError(std::uint8_t type, std::uint8_t code) {
+    switch (type) {
+        case DestinationUnreachable:
+            switch (code) {
+                case 0:   // network
+                case 6:   // network unknown
+                case 9:   // network administratively prohibited
+                case 11:  // network, for this type of service
+                    return IP_DEST_NET_UNREACHABLE;
+                case 1:   // host
+                case 7:   // host unknown
+                case 8:   // source host isolated
+                case 10:  // host administratively prohibited
+                case 12:  // host, for this type of service
+                case 13:  // communication administratively prohibited
+                case 14:  // host precedence violation
+                case 15:  // precedence cut-off
+                    return IP_DEST_HOST_UNREACHABLE;
+                case 2:
+                    return IP_DEST_PROT_UNREACHABLE;
+                case 3:
+                    return IP_DEST_PORT_UNREACHABLE;
+                case 4:
+                    return IP_PACKET_TOO_BIG;
+                case 5:
+                    return IP_BAD_ROUTE;
+                default:
+                    return IP_GENERAL_FAILURE;
+            }
+        case TimeExceeded:
+            if (code == 0)
+                return IP_TTL_EXPIRED_TRANSIT;
+            if (code == 1)
+                return IP_TTL_EXPIRED_REASSEM;
+            return IP_GENERAL_FAILURE;
+        case ParameterProblem:
+            return IP_PARAM_PROBLEM;
+        case SourceQuench:
+            return IP_SOURCE_QUENCH;
+        default:
+            return IP_GENERAL_FAILURE;
+    }
+}
+
+DWORD StatusForLocalError(int errnum) {
+    switch (errnum) {
+        case ENETUNREACH:
+            return IP_DEST_NET_UNREACHABLE;
+        case EHOSTUNREACH:
+        case EACCES:  // a "prohibit" route
+            return IP_DEST_HOST_UNREACHABLE;
+        case EMSGSIZE:
+            return IP_PACKET_TOO_BIG;
+        default:
+            return IP_GENERAL_FAILURE;
+    }
+}
+
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        sum += std::uint32_t(data[i] << 8 | data[i + 1]);
+    if (length % 2)
+        sum += std::uint32_t(data[length - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return std::uint16_t(~sum);
+}
+
+std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_t size,
+                             std::uint8_t* out, std::size_t capacity) {
+    if (capacity < EchoHeaderSize || size > capacity - EchoHeaderSize)
+        return 0;
+    out[0] = EchoRequest;
+    out[1] = 0;
+    out[2] = out[3] = 0;
+    std::memcpy(out + 4, &probe.id, 2);
+    std::memcpy(out + 6, &probe.sequence, 2);
+    if (size)
+        std::memcpy(out + EchoHeaderSize, payload, size);
+    const std::uint16_t sum = InternetChecksum(out, EchoHeaderSize + size);
+    out[2] = std::uint8_t(sum >> 8);
+    out[3] = std::uint8_t(sum & 0xFF);
+    return EchoHeaderSize + size;
+}
+
+}  // namespace platform::icmp

@@ -1,0 +1,63 @@
+// How the Linux echo back end reads what its ICMP socket hands back. Kept apart from the
+// sockets so every rule (which packet belongs to the probe, which status an error gets) can be
+// checked with hand-made packets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/echo.h"
+
+namespace platform::icmp {
+
+inline constexpr std::size_t EchoHeaderSize = 8;
+
+// The probe in flight. Addresses are in network byte order, as IPAddr.
+struct Probe {
+    IPAddr destination = 0;
+    std::uint16_t id = 0;        // network order as on the wire
+    std::uint16_t sequence = 0;  // network order as on the wire
+    bool raw = false;            // raw sockets see IP headers and every ICMP packet of the host
+};
+
+enum class Verdict { Ignore, Reply, Error };
+
+struct Outcome {
+    Verdict verdict = Verdict::Ignore;
+    DWORD status = IP_SUCCESS;
+    IPAddr from = 0;                     // the replier, or the host that reported the error
+    const std::uint8_t* data = nullptr;  // echoed payload of a reply
+    std::size_t size = 0;
+    int ttl = -1;  // of the reply, when known
+    int tos = -1;
+};
+
+// A datagram read from the socket; `source` is the address it came from.
+Outcome ReadPacket(const Probe& probe, const std::uint8_t* packet, std::size_t length,
+                   IPAddr source);
+
+// An entry of the socket's error queue (IP_RECVERR). `originalDestination` is where the packet
+// that failed was going; `payload` is that packet as the queue returns it.
+struct QueuedError {
+    std::uint8_t origin = 0;  // SO_EE_ORIGIN_*
+    std::uint8_t type = 0;
+    std::uint8_t code = 0;
+    std::uint32_t errnum = 0;
+    IPAddr offender = 0;
+    IPAddr originalDestination = 0;
+    const std::uint8_t* payload = nullptr;
+    std::size_t length = 0;
+};
+Outcome ReadQueuedError(const Probe& probe, const QueuedError& e);
+
+// Status of an ICMP error message, by type and code.
+DWORD StatusForIcmpError(std::uint8_t type, std::uint8_t code);
+// Status of a send that the local system refused, or of a local error on the queue.
+DWORD StatusForLocalError(int errnum);
+
+// An echo request with the given payload, checksum filled in.
+std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_t size,
+                             std::uint8_t* out, std::size_t capacity);
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
+
+}  // namespace platform::icmp

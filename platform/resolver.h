@@ -1,0 +1,21 @@
+// The name-resolution component (DNSControl.DNS): host names to addresses and back, as text.
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+class NameResolver {
+public:
+    virtual ~NameResolver() = default;
+
+    // The first IPv4 address of the host, dotted; an empty text when there is none.
+    virtual QString HostToAddress(const QString& host) = 0;
+    // The host name of a dotted IPv4 address; an empty text when it has none.
+    // Either lookup gives up after about a second, whatever the name servers do.
+    virtual QString AddressToHost(const QString& address) = 0;
+};
+
+NameResolver& SystemNameResolver();
+
+}  // namespace platform

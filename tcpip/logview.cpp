@@ -1,0 +1,247 @@
+#include "tcpip/logview.h"
+
+#include <QEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
+#include <climits>
+
+namespace tcpip {
+
+LogView::LogView(QWidget* parent) : QAbstractItemView(parent) {
+    setSelectionMode(SingleSelection);
+    setSelectionBehavior(SelectRows);
+    setEditTriggers(NoEditTriggers);
+    setVerticalScrollMode(ScrollPerPixel);
+    setHorizontalScrollMode(ScrollPerPixel);
+}
+
+int LogView::Row_Count() const {
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+QModelIndex LogView::Row_Index(int row) const {
+    return model() ? model()->index(row, 0, rootIndex()) : QModelIndex();
+}
+
+int LogView::RowHeight() const {
+    if (rowHeight_ <= 0) {
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, this) + 1;
+        rowHeight_ = std::max(1, fontMetrics().height() + 2 * margin);
+    }
+    return rowHeight_;
+}
+
+int LogView::horizontalOffset() const {
+    return horizontalScrollBar()->value();
+}
+int LogView::verticalOffset() const {
+    return verticalScrollBar()->value();
+}
+
+QRect LogView::visualRect(const QModelIndex& index) const {
+    if (!index.isValid() || index.parent() != rootIndex())
+        return {};
+    const int h = RowHeight();
+    const qint64 top = qint64(index.row()) * h - verticalOffset();
+    if (top > INT_MAX / 2 || top < INT_MIN / 2)
+        return {};
+    return QRect(-horizontalOffset(), int(top), std::max(viewport()->width(), contentWidth_), h);
+}
+
+QModelIndex LogView::indexAt(const QPoint& point) const {
+    const qint64 y = qint64(point.y()) + verticalOffset();
+    if (y < 0)
+        return {};
+    const qint64 row = y / RowHeight();
+    return row < Row_Count() ? Row_Index(int(row)) : QModelIndex();
+}
+
+void LogView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (!index.isValid() || index.parent() != rootIndex())
+        return;
+    const int h = RowHeight();
+    const qint64 top = qint64(index.row()) * h;
+    const qint64 height = viewport()->height();
+    qint64 value = verticalOffset();
+    switch (hint) {
+        case PositionAtTop:
+            value = top;
+            break;
+        case PositionAtBottom:
+            value = top + h - height;
+            break;
+        case PositionAtCenter:
+            value = top - (height - h) / 2;
+            break;
+        case EnsureVisible:
+            if (top < value)
+                value = top;
+            else if (top + h > value + height)
+                value = top + h - height;
+            break;
+    }
+    verticalScrollBar()->setValue(int(std::clamp<qint64>(value, 0, INT_MAX)));
+}
+
+QModelIndex LogView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
+    const int rows = Row_Count();
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    int row = current.isValid() ? current.row() : -1;
+    const int page = std::max(1, viewport()->height() / RowHeight() - 1);
+    switch (action) {
+        case MoveUp:
+        case MovePrevious:
+            row = row < 0 ? 0 : row - 1;
+            break;
+        case MoveDown:
+        case MoveNext:
+            row = row + 1;
+            break;
+        case MovePageUp:
+            row -= page;
+            break;
+        case MovePageDown:
+            row += page;
+            break;
+        case MoveHome:
+            row = 0;
+            break;
+        case MoveEnd:
+            row = rows - 1;
+            break;
+        case MoveLeft:
+        case MoveRight:
+            return current;
+    }
+    return Row_Index(std::clamp(row, 0, rows - 1));
+}
+
+void LogView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+    const int rows = Row_Count();
+    if (!selectionModel() || rows == 0)
+        return;
+    const QRect r = rect.normalized();
+    const int h = RowHeight();
+    const auto rowAt = [&](int y) {
+        return int(std::clamp<qint64>((qint64(y) + verticalOffset()) / h, 0, rows - 1));
+    };
+    int first = rowAt(r.top());
+    const int last = rowAt(r.bottom());
+    if (selectionMode() == SingleSelection)
+        first = last;
+    selectionModel()->select(QItemSelection(Row_Index(first), Row_Index(last)), command);
+}
+
+QRegion LogView::visualRegionForSelection(const QItemSelection& selection) const {
+    QRegion region;
+    const QRect shown = viewport()->rect();
+    const int h = RowHeight();
+    for (const QItemSelectionRange& range : selection) {
+        if (!range.isValid() || range.parent() != rootIndex())
+            continue;
+        const qint64 top = qint64(range.top()) * h - verticalOffset();
+        const qint64 bottom = qint64(range.bottom() + 1) * h - verticalOffset();
+        if (bottom <= shown.top() || top >= shown.bottom() + 1)
+            continue;
+        region += QRect(
+            shown.left(), int(std::max<qint64>(top, shown.top())), shown.width(),
+            int(std::min<qint64>(bottom, shown.bottom() + 1) - std::max<qint64>(top, shown.top())));
+    }
+    return region;
+}
+
+void LogView::paintEvent(QPaintEvent* event) {
+    const int rows = Row_Count();
+    if (rows == 0)
+        return;
+    // Plain text on plain rows: the item delegate's full text layout costs more than the
+    // rest of a scan step.
+    QPainter painter(viewport());
+    const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
+                                       : isActiveWindow() ? QPalette::Active
+                                                          : QPalette::Inactive;
+    const QPalette& pal = palette();
+    const QModelIndex current = currentIndex();
+    const bool focus = hasFocus() || viewport()->hasFocus();
+    const int h = RowHeight();
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const QRect area = event->rect();
+    const int first =
+        int(std::clamp<qint64>((qint64(area.top()) + verticalOffset()) / h, 0, rows - 1));
+    const int last =
+        int(std::clamp<qint64>((qint64(area.bottom()) + verticalOffset()) / h, 0, rows - 1));
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = Row_Index(row);
+        const QRect rect = visualRect(index);
+        const bool selected = selectionModel() && selectionModel()->isSelected(index);
+        if (selected)
+            painter.fillRect(rect, pal.brush(group, QPalette::Highlight));
+        painter.setPen(pal.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(rect.adjusted(margin, 0, -margin, 0),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         index.data(Qt::DisplayRole).toString());
+        if (focus && index == current) {
+            QStyleOptionFocusRect o;
+            o.initFrom(this);
+            o.rect = rect;
+            o.backgroundColor = pal.color(group, selected ? QPalette::Highlight : QPalette::Base);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, &painter, this);
+        }
+    }
+}
+
+void LogView::updateGeometries() {
+    const int h = RowHeight();
+    const qint64 content = qint64(Row_Count()) * h;
+    const int height = viewport()->height();
+    verticalScrollBar()->setSingleStep(h);
+    verticalScrollBar()->setPageStep(height);
+    verticalScrollBar()->setRange(0, int(std::clamp<qint64>(content - height, 0, INT_MAX)));
+    horizontalScrollBar()->setSingleStep(fontMetrics().averageCharWidth() * 2);
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setRange(0, std::max(0, contentWidth_ - viewport()->width()));
+    QAbstractItemView::updateGeometries();
+}
+
+void LogView::scrollContentsBy(int dx, int dy) {
+    viewport()->scroll(dx, dy);
+}
+
+void LogView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QAbstractItemView::rowsInserted(parent, start, end);
+    if (parent != rootIndex())
+        return;
+    // Only the new rows are measured, so the width costs nothing more as the log grows.
+    const QFontMetrics metrics = fontMetrics();
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    for (int row = start; row <= end && row - start < 64; ++row)
+        contentWidth_ = std::max(
+            contentWidth_,
+            metrics.horizontalAdvance(Row_Index(row).data(Qt::DisplayRole).toString()) + margin);
+    updateGeometries();
+    const qint64 top = qint64(start) * RowHeight() - verticalOffset();
+    if (top < viewport()->height())
+        viewport()->update();
+}
+
+void LogView::reset() {
+    QAbstractItemView::reset();
+    contentWidth_ = 0;
+    updateGeometries();
+    viewport()->update();
+}
+
+void LogView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        rowHeight_ = 0;
+        updateGeometries();
+    }
+    QAbstractItemView::changeEvent(event);
+}
+
+}  // namespace tcpip

@@ -1,0 +1,152 @@
+// The Linux back ends without a network: how the echo socket's packets are read, which status
+// an error gets, and the Windows rules of the user name, sockets start-up and bad handles.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/linux/icmp_packets.h"
+#include "tcpip/fakes.h"
+
+namespace {
+
+using namespace platform;
+using icmp::Verdict;
+using Bytes = std::vector<std::uint8_t>;
+
+IPAddr Ip(const char* text) {
+    in_addr a{};
+    inet_pton(AF_INET, text, &a);
+    return a.s_addr;
+}
+
+const icmp::Probe Datagram{Ip("10.0.0.5"), htons(0x1234), htons(7), false};
+const icmp::Probe Raw{Ip("10.0.0.5"), htons(0x1234), htons(7), true};
+
+Bytes Echo(std::uint8_t type, icmp::Probe p, std::uint16_t sequence = 7,
+           std::uint16_t id = 0x1234) {
+    p.sequence = htons(sequence);
+    p.id = htons(id);
+    Bytes v(8 + 15);
+    icmp::BuildEchoRequest(p, "Enviando sondeo", 15, v.data(), v.size());
+    v[0] = type;
+    return v;
+}
+
+Bytes Ip4(const Bytes& payload, IPAddr from, IPAddr to) {
+    Bytes v(20, 0);
+    v[0] = 0x45;
+    v[8] = 61;
+    v[9] = 1;
+    std::memcpy(&v[12], &from, 4);
+    std::memcpy(&v[16], &to, 4);
+    v.insert(v.end(), payload.begin(), payload.end());
+    return v;
+}
+
+// A router's error: its header, then the IP header and first 8 bytes of the failed request.
+Bytes Error(std::uint8_t type, std::uint8_t code, const Bytes& request, IPAddr to) {
+    Bytes v = {type, code, 0, 0, 0, 0, 0, 0};
+    const Bytes quoted = Ip4(request, Ip("10.0.0.1"), to);
+    v.insert(v.end(), quoted.begin(), quoted.begin() + 28);
+    return Ip4(v, Ip("10.0.0.1"), Ip("10.0.0.9"));
+}
+
+Verdict Read(const icmp::Probe& p, const Bytes& b, IPAddr from) {
+    return icmp::ReadPacket(p, b.data(), b.size(), from).verdict;
+}
+
+TEST(EchoSocket, OnlyTheReplyToThisProbeFromItsHostCounts) {
+    const auto reply =
+        icmp::ReadPacket(Datagram, Echo(0, Datagram).data(), 23, Datagram.destination);
+    EXPECT_EQ(reply.verdict, Verdict::Reply);
+    EXPECT_EQ(reply.size, 15u);
+    const Bytes raw = Ip4(Echo(0, Raw), Raw.destination, Ip("10.0.0.9"));
+    EXPECT_EQ(icmp::ReadPacket(Raw, raw.data(), raw.size(), Raw.destination).ttl, 61);
+    // Strays: an earlier probe, another program, another host, a request, a cut-off packet.
+    EXPECT_EQ(Read(Datagram, Echo(0, Datagram, 6), Datagram.destination), Verdict::Ignore);
+    EXPECT_EQ(Read(Raw, Ip4(Echo(0, Raw, 7, 99), Raw.destination, 0), Raw.destination),
+              Verdict::Ignore);
+    EXPECT_EQ(Read(Datagram, Echo(0, Datagram), Ip("10.0.0.6")), Verdict::Ignore);
+    EXPECT_EQ(Read(Raw, Ip4(Echo(8, Raw), 0, Raw.destination), Raw.destination), Verdict::Ignore);
+    EXPECT_EQ(icmp::ReadPacket(Datagram, Echo(0, Datagram).data(), 7, Datagram.destination).verdict,
+              Verdict::Ignore);
+}
+
+TEST(EchoSocket, ErrorsCountOnlyWhenTheyQuoteThisProbe) {
+    const auto e = icmp::ReadPacket(Raw, Error(3, 1, Echo(8, Raw), Raw.destination).data(), 56,
+                                    Ip("10.0.0.1"));
+    EXPECT_EQ(e.verdict, Verdict::Error);
+    EXPECT_EQ(e.status, IP_DEST_HOST_UNREACHABLE);
+    EXPECT_EQ(e.from, Ip("10.0.0.1"));
+    EXPECT_EQ(Read(Raw, Error(3, 1, Echo(8, Raw, 8), Raw.destination), 0), Verdict::Ignore);
+    EXPECT_EQ(Read(Raw, Error(3, 1, Echo(8, Raw), Ip("10.0.0.77")), 0), Verdict::Ignore);
+    EXPECT_EQ(Read(Raw, Error(5, 1, Echo(8, Raw), Raw.destination), 0), Verdict::Ignore)
+        << "a redirect";
+    // The error queue quotes the request from its ICMP header or from its IP header.
+    const Bytes request = Echo(8, Datagram), withIp = Ip4(request, 0, Datagram.destination);
+    for (const Bytes* quoted : {&request, &withIp}) {
+        const icmp::QueuedError q{
+            2, 11, 0, 0, Ip("10.0.0.1"), Datagram.destination, quoted->data(), quoted->size()};
+        EXPECT_EQ(icmp::ReadQueuedError(Datagram, q).status, IP_TTL_EXPIRED_TRANSIT);
+    }
+    const Bytes old = Echo(8, Datagram, 6);
+    const icmp::QueuedError stale{2, 3, 1, 0, 0, Datagram.destination, old.data(), old.size()};
+    EXPECT_EQ(icmp::ReadQueuedError(Datagram, stale).verdict, Verdict::Ignore);
+}
+
+TEST(EchoSocket, StatusOfEachKindOfError) {
+    const std::pair<int, DWORD> icmp[] = {
+        {3 << 8 | 0, 11002},  {3 << 8 | 1, 11003},  {3 << 8 | 2, 11004}, {3 << 8 | 3, 11005},
+        {3 << 8 | 4, 11009},  {3 << 8 | 5, 11012},  {3 << 8 | 6, 11002}, {3 << 8 | 13, 11003},
+        {11 << 8 | 0, 11013}, {11 << 8 | 1, 11014}, {12 << 8, 11015},    {4 << 8, 11016},
+        {9 << 8, 11050}};
+    for (const auto& [typeCode, status] : icmp)
+        EXPECT_EQ(icmp::StatusForIcmpError(typeCode >> 8, typeCode & 0xFF), status) << typeCode;
+    EXPECT_EQ(icmp::StatusForLocalError(ENETUNREACH), 11002u);
+    EXPECT_EQ(icmp::StatusForLocalError(EHOSTUNREACH), 11003u);
+    EXPECT_EQ(icmp::StatusForLocalError(EACCES), 11003u);
+    EXPECT_EQ(icmp::StatusForLocalError(ENOBUFS), 11050u);
+    const Bytes request = Echo(8, Raw);
+    EXPECT_EQ(icmp::InternetChecksum(request.data(), request.size()), 0) << "odd length included";
+}
+
+TEST(SystemServices, KeepTheWindowsRulesForBuffersCountsAndHandles) {
+    char name[256];
+    DWORD size = sizeof name;
+    ASSERT_TRUE(SystemSecurity().GetUserNameA(name, &size));
+    const DWORD needed = size;
+    std::memset(name, '#', sizeof name);
+    size = needed - 1;
+    EXPECT_FALSE(SystemSecurity().GetUserNameA(name, &size));
+    EXPECT_EQ(SystemSecurity().GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(size, needed);
+    EXPECT_EQ(name[0], '#') << "a failed call writes nothing";
+
+    WSADATA data;
+    ASSERT_EQ(SystemWinSock().WSAStartup(0x0101, &data), 0);
+    EXPECT_EQ(data.wVersion, 0x0101);
+    EXPECT_GE(std::int16_t(data.iMaxSockets), 1);
+    EXPECT_EQ(SystemWinSock().WSACleanup(), 0);
+    EXPECT_EQ(SystemWinSock().WSACleanup(), SOCKET_ERROR) << "a clean-up without start-up";
+
+    std::uint8_t reply[278];
+    std::memset(reply, 0x5A, sizeof reply);
+    char request[] = "Enviando sondeo";
+    const HANDLE bogus = reinterpret_cast<HANDLE>(std::intptr_t(0x77));
+    EXPECT_EQ(SystemIcmpEcho().IcmpSendEcho(bogus, Ip("127.0.0.1"), request, 15, nullptr, reply,
+                                            278, 200),
+              0u);
+    ICMP_ECHO_REPLY32 header;
+    std::memcpy(&header, reply, sizeof header);
+    EXPECT_EQ(header.Status, 11050);
+    EXPECT_EQ(reply[28], 0x5A);
+    EXPECT_FALSE(SystemIcmpEcho().IcmpCloseHandle(bogus));
+    EXPECT_EQ(
+        SystemIcmpEcho().IcmpSendEcho(bogus, Ip("127.0.0.1"), request, 15, nullptr, reply, 40, 200),
+        0u);
+    std::memcpy(&header, reply, sizeof header);
+    EXPECT_EQ(header.Status, 11001) << "a reply buffer too small";
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// Stand-ins for the tester's services, recording what the logic asks in one event list.
+#pragma once
+
+#include <arpa/inet.h>
+
+#include <QMap>
+#include <QPointer>
+#include <QStringList>
+#include <cstring>
+#include <ostream>
+
+#include "support/fakes.h"
+#include "tcpip/frmtcpip.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << l.join(u'|').toStdString();
+}
+
+namespace tcpip_testing {
+
+using namespace platform;
+
+inline QString Dotted(IPAddr a) {
+    char t[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, t, sizeof t);
+    return QString::fromLatin1(t);
+}
+
+template <class T>
+void Put(void* buffer, std::size_t offset, T v) {
+    std::memcpy(static_cast<char*>(buffer) + offset, &v, sizeof v);
+}
+
+// Hosts in `answering` echo the request; the others get `statusFor` or stay silent (11010).
+// Only the fields a real service writes are written.
+struct FakeEcho : IcmpEcho {
+    explicit FakeEcho(QStringList& e) : events(e) {}
+    static HANDLE Handle() { return reinterpret_cast<HANDLE>(std::intptr_t(0x5150)); }
+    HANDLE IcmpCreateFile() override {
+        events << QStringLiteral("open");
+        return createFails ? InvalidHandleValue() : Handle();
+    }
+    DWORD IcmpSendEcho(HANDLE h, IPAddr to, LPVOID data, WORD size, IP_OPTION_INFORMATION* o,
+                       LPVOID reply, DWORD replySize, DWORD ms) override {
+        events << QStringLiteral("send:") + Dotted(to);
+        request = std::string(static_cast<char*>(data), size);
+        options = o;
+        bufferSize = replySize;
+        timeout = ms;
+        if (duringSend)
+            duringSend();
+        if (writeNothing)
+            return 0;
+        const bool answers = h == Handle() && answering.contains(Dotted(to));
+        const int status = h != Handle() ? 11050 : answers ? 0 : statusFor.value(Dotted(to), 11010);
+        Put(reply, 0, to);
+        Put(reply, 4, std::int32_t(status));
+        Put(reply, 8, std::int32_t(answers));
+        Put(reply, 12, std::int16_t(answers ? size : 0));
+        if (answers) {
+            Put(reply, 16, std::uint32_t(28));
+            std::memcpy(static_cast<char*>(reply) + 28, data, size);
+        }
+        return answers;
+    }
+    BOOL IcmpCloseHandle(HANDLE h) override {
+        events << QStringLiteral("close");
+        return h == Handle();
+    }
+    DWORD GetLastError() const override { return ERROR_ACCESS_DENIED; }
+    std::string LastErrorText() const override { return "sin permiso para ICMP"; }
+
+    QStringList& events;
+    QStringList answering;
+    QMap<QString, int> statusFor;
+    bool createFails = false, writeNothing = false;
+    std::string request;
+    IP_OPTION_INFORMATION* options = nullptr;
+    DWORD bufferSize = 0, timeout = 0;
+    std::function<void()> duringSend;
+};
+
+struct FakeWinSock : WinSock {
+    explicit FakeWinSock(QStringList& e) : events(e) {}
+    int WSAStartup(std::uint16_t wanted, WSADATA* data) override {
+        events << QStringLiteral("startup:%1").arg(wanted, 4, 16, QLatin1Char('0'));
+        data->wVersion = version;
+        data->iMaxSockets = maxSockets;
+        return startupResult;
+    }
+    int WSACleanup() override {
+        events << QStringLiteral("cleanup");
+        return cleanupResult;
+    }
+    QStringList& events;
+    int startupResult = 0, cleanupResult = 0;
+    std::uint16_t version = 0x0101, maxSockets = 32767;
+};
+
+// GetUserNameA with the Windows buffer rules.
+struct FakeSecurity : Security {
+    BOOL GetUserNameA(LPSTR buffer, LPDWORD size) override {
+        offered = *size;
+        const DWORD needed = DWORD(name.size() + 1);
+        const bool fits = *size >= needed;
+        if (fits)
+            std::memcpy(buffer, name.c_str(), needed);
+        *size = needed;
+        return fits;
+    }
+    DWORD GetLastError() const override { return ERROR_INSUFFICIENT_BUFFER; }
+    std::string name = "maria";
+    DWORD offered = 0;
+};
+
+struct FakeResolver : NameResolver {
+    QString HostToAddress(const QString& host) override {
+        return Ask(QStringLiteral("dns:") + host);
+    }
+    QString AddressToHost(const QString& a) override { return Ask(QStringLiteral("ip:") + a); }
+    QString Ask(const QString& key) {
+        asked << key;
+        if (duringLookup)
+            duringLookup();
+        return answers.value(key);
+    }
+    QMap<QString, QString> answers;  // "ip:10.0.0.7" → name, "dns:nombre" → address
+    QStringList asked;
+    std::function<void()> duringLookup;
+};
+
+struct FakeControl : WinsockControl {
+    QString LocalHostName() override { return QStringLiteral("puesto-7"); }
+    QString LocalIP() override { return QStringLiteral("192.168.0.7"); }
+    std::int32_t LocalPort() override { return 0; }
+    int State() override { return sckClosed; }
+    QString Name() override { return QStringLiteral("Winsock"); }
+};
+
+// A loaded tester window on fakes and the real file system; it deletes itself when closed,
+// the rig deletes it otherwise.
+struct TesterRig {
+    QStringList events;
+    testing_support::FakeWindowServices ui;
+    FakeEcho echo{events};
+    FakeWinSock sockets{events};
+    FakeSecurity security;
+    FakeResolver resolver;
+    FakeControl control;
+    QPointer<tcpip::FRMTCPIP> window;
+
+    TesterRig() {
+        window = new tcpip::FRMTCPIP(
+            {echo, sockets, security, resolver, control, SystemFileSystem(), ui});
+        window->Form_Load();
+    }
+    ~TesterRig() { delete window.data(); }
+    tcpip::FRMTCPIP& w() { return *window; }
+    void Boxes(const QString& dotted) {
+        const QStringList parts = dotted.split(u'.');
+        for (int i = 0; i < 4; ++i)
+            window->Text1[i]->setText(parts[i]);
+    }
+    static QStringList Lines(tcpip::LogModel& m) {
+        QStringList out;
+        for (int i = 0; i < m.Count(); ++i)
+            out << m.Line(i);
+        return out;
+    }
+    QStringList Log() { return Lines(window->List1Lines()); }
+    QStringList Found() { return Lines(window->List2Lines()); }
+    QStringList Probed() const {
+        QStringList out;
+        for (const QString& e : events)
+            if (e.startsWith(QStringLiteral("send:")))
+                out << e.mid(5);
+        return out;
+    }
+    // Runs `action` in the n-th yield, counting from 1.
+    void AtYield(int n, std::function<void()> action) {
+        ui.onDoEvents = [this, n, action] {
+            if (ui.yields == n)
+                action();
+        };
+    }
+};
+
+inline QStringList Range(const QString& prefix, int from, int to) {
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out << prefix + QString::number(i);
+    return out;
+}
+
+}  // namespace tcpip_testing

@@ -1,0 +1,316 @@
+// The tester window on fakes: probe reports, scans and what may happen in their yields,
+// the export, the host panel and the lookups.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QScrollBar>
+
+#include "platform/paths.h"
+#include "support/tempdir.h"
+#include "tcpip/fakes.h"
+
+namespace {
+
+using namespace tcpip_testing;
+
+TEST(Ping, ReplyGivesSevenLinesSilenceSixEachFromAZeroedRecordAndTheCounterWraps) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral(" 192.168 . 0.1"));
+    rig.echo.answering = {QStringLiteral("192.168.0.1")};
+    rig.w().Command1_Click();
+    rig.echo.answering.clear();
+    rig.w().Command1_Click();
+    EXPECT_EQ(rig.Log(), QStringList({"0 [ ip ENCONTRADA ]", "16820416--->192.168.0.1", "1 ms",
+                                      "15 bytes", "Enviando sondeo", "28", "=Prueba número=====>1",
+                                      "11010 [ ip TIEMPO EXCEDIDO ]", "16820416--->192.168.0.1",
+                                      "0 ms", "0 bytes", "0", "=Prueba número=====>2"}));
+    EXPECT_TRUE(rig.Found().isEmpty());
+    EXPECT_EQ(rig.w().List1->currentIndex().row(), 12) << "the last line is selected";
+    rig.w().ProbeCounter = 32767;
+    rig.w().Command1_Click();
+    EXPECT_EQ(rig.Log().last(), QStringLiteral("=Prueba número=====>-32768"));
+    rig.w().Form_Load();
+    rig.w().Command1_Click();
+    EXPECT_EQ(rig.Log().last(), QStringLiteral("=Prueba número=====>1"));
+}
+
+TEST(OctetBoxes, AnythingButASixteenBitWholeNumberIsRefusedBeforeAnyProbe) {
+    for (const char* bad : {"", " ", "abc", "1a", "40000", "-32769", "3,5", "\t5", "-"}) {
+        TesterRig rig;
+        rig.Boxes(QStringLiteral("10.x.0.1").replace(u'x', QString::fromLatin1(bad)));
+        rig.w().Command1_Click();
+        rig.w().Command2_Click();
+        rig.w().Command4_Click();
+        EXPECT_TRUE(rig.Probed().isEmpty()) << bad;
+        ASSERT_EQ(rig.ui.messages.size(), 3u) << bad;
+        EXPECT_TRUE(
+            rig.ui.messages[0].text.startsWith(QStringLiteral("El cuadro 2 de la dirección")));
+    }
+    TesterRig huge;
+    huge.Boxes(QString(5000, u'9') + QStringLiteral(".0.0.1"));
+    huge.w().Command1_Click();
+    EXPECT_LT(huge.ui.messages.at(0).text.size(), 300) << "a pasted text is quoted short";
+    TesterRig edges;
+    edges.Boxes(QStringLiteral("+5.-32768.32767.007"));
+    edges.w().Command1_Click();
+    EXPECT_EQ(edges.Probed(), QStringList{QStringLiteral("5.0.255.7")});
+}
+
+TEST(FourthOctetScan, ProbesUpTo255ListsTheAnsweringWithTheirNameAndCarriesTheRecordOver) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.0.250"));
+    rig.echo.answering = {QStringLiteral("10.0.0.251"), QStringLiteral("10.0.0.253")};
+    rig.resolver.answers[QStringLiteral("ip:10.0.0.251")] = QStringLiteral("uno.oficina");
+    int linesAtLookup = -1;
+    rig.resolver.duringLookup = [&] { linesAtLookup = rig.Log().size(); };
+    rig.w().Command2_Click();
+    EXPECT_EQ(rig.Probed(), Range(QStringLiteral("10.0.0."), 250, 255));
+    EXPECT_EQ(rig.w().Text1[3]->text(), QStringLiteral("255"));
+    EXPECT_EQ(rig.ui.yields, 12);
+    EXPECT_EQ(rig.Found(), QStringList({"10.0.0.251 <-> uno.oficina", "10.0.0.253 <-> "}));
+    EXPECT_EQ(linesAtLookup, 6 + 7 + 7 + 4) << "the name is asked right after the size line";
+    EXPECT_EQ(rig.Log().mid(6 + 7 + 3, 2), QStringList({"0 bytes", "Enviando sondeo"}))
+        << "a silent probe after a reply still shows the data left in the record";
+}
+
+TEST(FourthOctetScan, StartsAbove255DoNothingAndNegativeOnesAreProbedByTheirLowBits) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.0.256"));
+    rig.w().Command2_Click();
+    EXPECT_TRUE(rig.Probed().isEmpty());
+    rig.Boxes(QStringLiteral("10.0.0.-2"));
+    rig.w().Command2_Click();
+    EXPECT_EQ(rig.Probed().size(), 258);
+    EXPECT_EQ(rig.Probed().first(), QStringLiteral("10.0.0.254"));
+    EXPECT_EQ(rig.Log().at(1), QStringLiteral("-33554422--->10.0.0.-2"));
+}
+
+TEST(TwoOctetScan, RestartsTheFourthOctetAtItsStartWithAYieldPerThirdOctet) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.254.254"));
+    rig.w().Command4_Click();
+    EXPECT_EQ(rig.Probed(), Range(QStringLiteral("10.0.254."), 254, 255) +
+                                Range(QStringLiteral("10.0.255."), 254, 255));
+    EXPECT_EQ(rig.ui.yields, 4 * 2 + 2);
+    rig.Boxes(QStringLiteral("10.0.250.300"));
+    QStringList thirds;
+    rig.ui.onDoEvents = [&] { thirds << rig.w().Text1[2]->text(); };
+    rig.w().Command4_Click();
+    EXPECT_EQ(thirds, Range(QString(), 250, 255))
+        << "a fourth start above 255 only counts the third box";
+}
+
+TEST(StopButton, BeforeTheProbeLets255ThroughAfterTheReportEndsAtOnceAndHidesTheShapes) {
+    TesterRig before;
+    before.Boxes(QStringLiteral("10.0.0.0"));
+    before.AtYield(3, [&] { before.w().Command5_Click(); });
+    before.w().Command4_Click();
+    EXPECT_EQ(before.Probed(), QStringList({"10.0.0.0", "10.0.0.255"}));
+    EXPECT_EQ(before.ui.yields, 5);
+    for (QWidget* s : before.w().Shape1)
+        EXPECT_TRUE(s->isHidden());
+    TesterRig after;
+    after.Boxes(QStringLiteral("10.0.0.0"));
+    after.AtYield(2, [&] { after.w().Command5_Click(); });
+    after.w().Command2_Click();
+    EXPECT_EQ(after.Probed(), QStringList{QStringLiteral("10.0.0.0")});
+}
+
+TEST(NestedScan, TheInterruptedScanFinishesItsStepAtTheSharedPositionAndSkipsOn) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.254.250"));
+    rig.AtYield(1, [&] { rig.w().Command2_Click(); });
+    rig.w().Command4_Click();
+    EXPECT_EQ(rig.Probed(), Range(QStringLiteral("10.0.254."), 250, 255) +
+                                QStringList{QStringLiteral("10.0.254.0")} +
+                                Range(QStringLiteral("10.0.255."), 250, 255));
+    EXPECT_TRUE(rig.Log().contains(QStringLiteral("16646154--->10.0.254.256")));
+}
+
+TEST(ScanYields, ClearPingAndEditsTakeEffectBetweenSteps) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.0.252"));
+    rig.ui.onDoEvents = [&] {
+        if (rig.ui.yields == 2)
+            rig.w().Command1_Click();  // a PING of 10.0.0.252 in between
+        if (rig.ui.yields == 3)
+            rig.w().List1_DblClick();
+        if (rig.ui.yields == 3)
+            rig.w().Text1[0]->setText(QStringLiteral("11"));
+        if (rig.ui.yields == 5)
+            rig.w().Text1[1]->setText(QStringLiteral("uno"));
+    };
+    rig.w().Command2_Click();
+    EXPECT_EQ(rig.Probed(), QStringList({"10.0.0.252", "10.0.0.252", "11.0.0.253"}));
+    EXPECT_EQ(rig.Log().filter(QStringLiteral("=Prueba")),
+              QStringList{QStringLiteral("=Prueba número=====>3")})
+        << "the cleared log starts afresh and the counter goes on";
+    EXPECT_EQ(rig.ui.messages.size(), 1u) << "the edited box that is no number ends the scan";
+}
+
+TEST(Indicator, ShapeZeroLightsWithARunningDotAndTheTenthStepDarkensAll) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.0.0"));
+    QStringList shown;
+    rig.ui.onDoEvents = [&] {
+        if (rig.ui.yields % 2 || shown.size() == 11)
+            return;
+        QString lit;
+        for (int i = 0; i < 10; ++i)
+            lit += rig.w().Shape1[i]->isHidden() ? u'.' : u'o';
+        shown << lit;
+    };
+    rig.w().Command2_Click();
+    EXPECT_EQ(shown, QStringList({"oo........", "o.o.......", "o..o......", "o...o.....",
+                                  "o....o....", "o.....o...", "o......o..", "o.......o.",
+                                  "o........o", "..........", "oo........"}));
+}
+
+TEST(CloseDuringScan, TheScanEndsAndTheWindowGoesOnlyOnceEveryScanHasUnwound) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.254.0"));
+    bool aliveInside = false;
+    rig.ui.onDoEvents = [&] {
+        if (rig.ui.yields == 1)
+            return rig.w().Command2_Click();
+        if (rig.ui.yields != 4)
+            return;
+        rig.w().close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        aliveInside = !rig.window.isNull();
+    };
+    rig.window->Command4_Click();
+    EXPECT_TRUE(aliveInside);
+    EXPECT_EQ(rig.Probed().size(), 1);
+    EXPECT_EQ(rig.ui.yields, 4);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(rig.window.isNull()) << "a closed tester is loaded afresh next time";
+}
+
+TEST(CloseDuringScan, AWindowDeletedOutrightInAYieldOrAMessageIsNotTouchedAgain) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.254.0"));
+    rig.ui.onDoEvents = [&] {
+        if (rig.ui.yields == 1)
+            return rig.w().Command2_Click();
+        if (rig.ui.yields == 4)
+            delete rig.window.data();
+    };
+    rig.window->Command4_Click();
+    EXPECT_TRUE(rig.window.isNull());
+    EXPECT_EQ(rig.Probed().size(), 1);
+    TesterRig ping;
+    ping.echo.createFails = true;
+    ping.ui.onMsgBox = [&](const testing_support::Message&) { delete ping.window.data(); };
+    ping.window->Command1_Click();
+    EXPECT_TRUE(ping.window.isNull());
+}
+
+class HomeInTempDir {
+public:
+    HomeInTempDir() : old_(qgetenv("HOME")) { qputenv("HOME", Home().c_str()); }
+    ~HomeInTempDir() { qputenv("HOME", old_); }
+    std::string Home() const { return dir.Path().substr(0, dir.Path().size() - 1); }
+    testing_support::TempDir dir;
+
+private:
+    QByteArray old_;
+};
+
+TEST(Export, WritesQuotedCrLfLinesInListOrderLeavesTheLastSelectedAndNamesTheRealFile) {
+    HomeInTempDir home;
+    TesterRig rig;
+    rig.w().Command3_Click();
+    EXPECT_EQ(home.dir.Read("escaner.txt"), QByteArray()) << "an empty list gives an empty file";
+    rig.Boxes(QStringLiteral("10.0.0.253"));
+    rig.echo.answering = {QStringLiteral("10.0.0.253"), QStringLiteral("10.0.0.255")};
+    rig.resolver.answers[QStringLiteral("ip:10.0.0.255")] = QStringLiteral("ca\"sa-ñandú");
+    rig.w().Command2_Click();
+    rig.w().Command3_Click();
+    EXPECT_EQ(home.dir.Read("escaner.txt"),
+              QByteArray("\"10.0.0.253 <-> \"\r\n\"10.0.0.255 <-> ca\"sa-") +
+                  QStringLiteral("ñandú").toLocal8Bit() + "\"\r\n");
+    EXPECT_EQ(rig.w().List2->currentIndex().row(), 1);
+    ASSERT_EQ(rig.ui.messages.size(), 2u);
+    EXPECT_EQ(rig.ui.messages[1].text, QStringLiteral("Se ha creado el fichero ") +
+                                           QString::fromStdString(home.Home() + "/escaner.txt"));
+    EXPECT_EQ(rig.ui.messages[1].style, platform::vbOKOnly);
+}
+
+TEST(Export, AFailedWriteIsACriticalStopNamingFileAndReasonWithoutConfirmation) {
+    HomeInTempDir home;
+    qputenv("HOME", (home.Home() + "/no-such-folder").c_str());
+    TesterRig rig;
+    rig.w().Command3_Click();
+    ASSERT_EQ(rig.ui.messages.size(), 1u);
+    EXPECT_EQ(rig.ui.messages[0].style, platform::vbCritical);
+    EXPECT_TRUE(
+        rig.ui.messages[0].text.contains(QStringLiteral("no-such-folder/escaner.txt: no existe")));
+}
+
+TEST(HostPanel, ShowsTheSnapshotAndANameOf25OrMoreLeavesTheUserEmpty) {
+    TesterRig rig;
+    EXPECT_EQ(QStringList({rig.w().User->text(), rig.w().IP->text(), rig.w().Host->text(),
+                           rig.w().Port->text(), rig.w().Namet->text(), rig.w().Estado->text()}),
+              QStringList({"maria", "192.168.0.7", "puesto-7", "0", "Winsock", "0"}));
+    EXPECT_EQ(rig.security.offered, 25u);
+    rig.security.name = std::string(24, 'u');
+    rig.w().Form_Load();
+    EXPECT_EQ(rig.w().User->text(), QString(24, u'u'));
+    rig.security.name = std::string(25, 'u');
+    rig.w().Form_Load();
+    EXPECT_EQ(rig.w().User->text(), QString());
+}
+
+TEST(Lookups, TextGoesAsTypedThePresetTextWaitsAndTheAnswerReplacesIt) {
+    TesterRig rig;
+    QString during;
+    rig.resolver.duringLookup = [&] {
+        during = rig.w().txtip->text() + u'|' + rig.w().txtdns->text();
+    };
+    rig.resolver.answers[QStringLiteral("dns:nombre")] = QStringLiteral("10.1.1.1");
+    rig.w().Command6_Click();
+    EXPECT_EQ(during, QString(13, u' ') + QStringLiteral("|nombre"));
+    EXPECT_EQ(rig.w().txtip->text(), QStringLiteral("10.1.1.1"));
+    rig.w().txtip->setText(QStringLiteral(" 10.0.0.99 "));
+    rig.w().Command7_Click();
+    EXPECT_EQ(during, QStringLiteral(" 10.0.0.99 |no encontrado"));
+    EXPECT_EQ(rig.w().txtdns->text(), QString()) << "an empty answer replaces the preset text";
+    EXPECT_EQ(rig.resolver.asked, QStringList({"dns:nombre", "ip: 10.0.0.99 "}));
+}
+
+TEST(Controls, CarryTheirNamesForToolsAndScreenReaders) {
+    TesterRig rig;
+    QStringList unnamed;
+    for (const QString& name :
+         QStringLiteral("Text1(0) Text1(3) Label8(2) Command1 Command5 Command7 List1 List2 "
+                        "Shape1(9) User IP Host Port Namet Estado txtdns txtip")
+             .split(u' ')) {
+        auto* w = rig.window->findChild<QWidget*>(name);
+        if (!w || w->accessibleDescription() != name || w->accessibleName().isEmpty())
+            unnamed << name;
+    }
+    EXPECT_EQ(unnamed, QStringList());
+    EXPECT_EQ(rig.w().windowTitle(), QStringLiteral("Sónar TCP/IP .....Ping.....Ping....."));
+}
+
+TEST(LogView, PlacesHitsAndScrollsToRowsByNumberInALongLog) {
+    tcpip::LogModel model;
+    tcpip::LogView view;
+    view.setModel(&model);
+    view.resize(300, 200);
+    view.show();
+    for (int i = 0; i < 200000; ++i)
+        model.Add(QString::number(i));
+    const QModelIndex last = model.index(model.Count() - 1);
+    view.setCurrentIndex(last);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last)));
+    EXPECT_EQ(view.indexAt(view.visualRect(last).center()), last);
+    EXPECT_FALSE(view.indexAt(QPoint(5, view.visualRect(last).bottom() + 2)).isValid());
+    view.scrollTo(model.index(500), QAbstractItemView::PositionAtTop);
+    EXPECT_EQ(view.indexAt(QPoint(5, 1)).row(), 500);
+    model.Clear();
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+}
+
+}  // namespace
