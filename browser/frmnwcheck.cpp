@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "browser/texts.h"
+#include "platform/controls.h"
 
 namespace browser {
 namespace {
@@ -26,12 +27,6 @@ constexpr int InnerWidth = 4365;
 constexpr int InnerHeight = 6945;
 constexpr int TreeLeft = 120;
 constexpr int TreeTop = 1080;
-
-void Name(QWidget* w, const QString& name, const QString& accessibleName) {
-    w->setObjectName(name);
-    w->setAccessibleDescription(name);
-    w->setAccessibleName(accessibleName);
-}
 
 QFont Arial(qreal points, bool bold) {
     QFont f(QStringLiteral("Arial"));
@@ -75,18 +70,18 @@ void frmNWCheck::BuildControls() {
     setAccessibleName(texts::WindowTitle);
 
     tvwNetwork = new KeyedTree(this);
-    Name(tvwNetwork, QStringLiteral("tvwNetwork"), texts::AccTree);
+    platform::NameControl(tvwNetwork, QStringLiteral("tvwNetwork"), texts::AccTree);
     tvwNetwork->setFont(Arial(8.25, false));
     tvwNetwork->setGeometry(Twips(TreeLeft), Twips(TreeTop), Twips(4095), Twips(6015));
 
     Text1 = new QLineEdit(this);
-    Name(Text1, QStringLiteral("Text1"), texts::AccPath);
+    platform::NameControl(Text1, QStringLiteral("Text1"), texts::AccPath);
     Text1->setFont(Arial(14.25, true));
     SetBackColor(Text1, QPalette::Base, LightYellow);
     Text1->setGeometry(Twips(120), Twips(480), Twips(4095), Twips(465));
 
     Text2 = new QLineEdit(texts::FirstRow, this);
-    Name(Text2, QStringLiteral("Text2"), texts::AccRow);
+    platform::NameControl(Text2, QStringLiteral("Text2"), texts::AccRow);
     Text2->setFont(Arial(14.25, true));
     Text2->setGeometry(Twips(2760), Twips(0), Twips(495), Twips(450));
 
@@ -94,14 +89,14 @@ void frmNWCheck::BuildControls() {
     const QString accessible[2] = {texts::AccUp, texts::AccDown};
     for (int i = 0; i < 2; ++i) {
         cmdmas[i] = new QPushButton(captions[i], this);
-        Name(cmdmas[i], QStringLiteral("cmdmas(%1)").arg(i), accessible[i]);
+        platform::NameControl(cmdmas[i], QStringLiteral("cmdmas(%1)").arg(i), accessible[i]);
         cmdmas[i]->setFont(Arial(8.25, true));
         cmdmas[i]->setGeometry(Twips(3240), Twips(i == 0 ? 0 : 240), Twips(375), Twips(210));
         connect(cmdmas[i], &QPushButton::clicked, this, [this, i] { cmdmas_Click(i); });
     }
 
     Command1 = new QPushButton(texts::Ok, this);
-    Name(Command1, QStringLiteral("Command1"), texts::AccOk);
+    platform::NameControl(Command1, QStringLiteral("Command1"), texts::AccOk);
     Command1->setFont(Arial(8.25, true));
     SetBackColor(Command1, QPalette::Button, LightYellow);
     Command1->setGeometry(Twips(3600), Twips(0), Twips(615), Twips(375));

@@ -10,6 +10,7 @@
 #include "drives/apperror.h"
 #include "drives/pictures.h"
 #include "drives/texts.h"
+#include "platform/controls.h"
 
 namespace drives {
 namespace {
@@ -19,26 +20,6 @@ const QStringList DesignDevices = {
     QStringLiteral("M:"),    QStringLiteral("N:"),    QStringLiteral("O:"),
     QStringLiteral("P:"),    QStringLiteral("Q:"),    QStringLiteral("R:"),
     QStringLiteral("LPT1:"), QStringLiteral("LPT2:"), QStringLiteral("LPT3:")};
-
-QString Indexed(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1StringView(name)).arg(index);
-}
-
-void Name(QWidget* w, const QString& objectName, const QString& accessibleName) {
-    w->setObjectName(objectName);
-    w->setAccessibleDescription(objectName);
-    w->setAccessibleName(accessibleName);
-}
-
-// Only the blank counts: a tab is content as far as the completeness test is concerned.
-QString TrimSpaces(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
 
 QString Code(platform::DWORD r) {
     return QString::number(static_cast<std::int32_t>(r));
@@ -118,18 +99,18 @@ void frmMain::BuildControls() {
         net->setMinimumWidth(QFontMetrics(fieldFont).horizontalAdvance(texts::PathPlaceholder) +
                              40);
         net->setAutoFillBackground(true);
-        Name(net, Indexed("TXTNET", i), texts::AccPath.arg(n));
+        platform::NameControl(net, platform::ControlName("TXTNET", i), texts::AccPath.arg(n));
         net->installEventFilter(this);
         TXTNET[i] = net;
 
         auto* local = new QLineEdit(DesignDevices[i], this);
         local->setFont(fieldFont);
         local->setFixedWidth(IsDriveRow(i) ? driveDeviceWidth : portDeviceWidth);
-        Name(local, Indexed("TXTLOCAL", i), texts::AccDevice.arg(n));
+        platform::NameControl(local, platform::ControlName("TXTLOCAL", i), texts::AccDevice.arg(n));
         TXTLOCAL[i] = local;
 
         auto* mark = new MarkBox(this);
-        Name(mark, Indexed("Check1", i), texts::AccMark.arg(n));
+        platform::NameControl(mark, platform::ControlName("Check1", i), texts::AccMark.arg(n));
         // Direct connection: the change action runs inside the assignment of a new mark.
         connect(
             mark, &QCheckBox::stateChanged, this, [this, i] { Check1_Click(i); },
@@ -141,15 +122,18 @@ void frmMain::BuildControls() {
         pics->setSpacing(2);
         if (IsDriveRow(i)) {
             Picture2[i] = MakePicture(this, pictures::NetworkDrive());
-            Name(Picture2[i], Indexed("Picture2", i), texts::AccConnected.arg(n));
+            platform::NameControl(Picture2[i], platform::ControlName("Picture2", i),
+                                  texts::AccConnected.arg(n));
             Picture3[i] = MakePicture(this, pictures::DisconnectedDrive());
-            Name(Picture3[i], Indexed("Picture3", i), texts::AccNotConnected.arg(n));
+            platform::NameControl(Picture3[i], platform::ControlName("Picture3", i),
+                                  texts::AccNotConnected.arg(n));
             pics->addWidget(Picture2[i]);
             pics->addWidget(Picture3[i]);
         } else {
             const int p = i - DriveRowCount;
             Picture4[p] = MakePicture(this, pictures::NetworkPrinter());
-            Name(Picture4[p], Indexed("Picture4", p), texts::AccPrinter.arg(n));
+            platform::NameControl(Picture4[p], platform::ControlName("Picture4", p),
+                                  texts::AccPrinter.arg(n));
             Picture4[p]->hide();
             pics->addWidget(Picture4[p]);
         }
@@ -168,7 +152,7 @@ void frmMain::BuildControls() {
     }
 
     Command3 = new QPushButton(texts::BrowserCaption, this);
-    Name(Command3, QStringLiteral("Command3"), texts::AccBrowser);
+    platform::NameControl(Command3, QStringLiteral("Command3"), texts::AccBrowser);
     grid->addWidget(Command3, DriveRowCount + 1, 1, 1, 3, Qt::AlignLeft);
     grid->setColumnStretch(0, 1);
     outer->addLayout(grid);
@@ -179,7 +163,7 @@ void frmMain::BuildControls() {
     contact->setObjectName(QStringLiteral("Label15"));
     bottom->addWidget(contact);
     Label16 = new QLabel(texts::SupportAddress.toUpper(), this);
-    Name(Label16, QStringLiteral("Label16"), texts::AccMail);
+    platform::NameControl(Label16, QStringLiteral("Label16"), texts::AccMail);
     QFont lf = Label16->font();
     lf.setUnderline(true);
     Label16->setFont(lf);
@@ -188,9 +172,9 @@ void frmMain::BuildControls() {
     bottom->addWidget(Label16);
     bottom->addStretch(1);
     Command9 = new QPushButton(texts::SaveCaption, this);
-    Name(Command9, QStringLiteral("Command9"), texts::AccSave);
+    platform::NameControl(Command9, QStringLiteral("Command9"), texts::AccSave);
     Command2 = new QPushButton(texts::TesterCaption, this);
-    Name(Command2, QStringLiteral("Command2"), texts::AccTester);
+    platform::NameControl(Command2, QStringLiteral("Command2"), texts::AccTester);
     bottom->addWidget(Command9);
     bottom->addWidget(Command2);
     outer->addLayout(bottom);
@@ -304,7 +288,7 @@ void frmMain::Check1_Click(int i) {
     request.lpRemoteName = remote.data();
 
     platform::WindowServices& ui = services_.ui;
-    if (TrimSpaces(device).isEmpty() || TrimSpaces(path).isEmpty()) {
+    if (platform::TrimBlanks(device).isEmpty() || platform::TrimBlanks(path).isEmpty()) {
         ui.MsgBox(texts::M1);
         Check1[i]->SetValue(0);
         return;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 
+#include "platform/controls.h"
 #include "platform/paths.h"
 #include "tcpip/texts.h"
 
@@ -35,29 +36,9 @@ protected:
     }
 };
 
-QString Indexed(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1StringView(name)).arg(index);
-}
-
-void Name(QWidget* w, const QString& objectName, const QString& accessibleName) {
-    w->setObjectName(objectName);
-    w->setAccessibleDescription(objectName);
-    w->setAccessibleName(accessibleName);
-}
-
-// Only blanks count as padding around a box's number.
-QString Trim_Blanks(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
-
 // A signed decimal whole number that fits in 16 bits, and nothing else.
 bool Read_Whole_Number(const QString& text, std::int16_t& value) {
-    const QString t = Trim_Blanks(text);
+    const QString t = platform::TrimBlanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
@@ -141,21 +122,22 @@ void FRMTCPIP::Build_Controls() {
     const QString initial[4] = {texts::Octet0, texts::Octet1, texts::Octet2, texts::Octet3};
     for (int i = 0; i < 4; ++i) {
         Text1[i] = new QLineEdit(initial[i], probe);
-        Name(Text1[i], Indexed("Text1", i), texts::AccOctet.arg(i + 1));
+        platform::NameControl(Text1[i], platform::ControlName("Text1", i),
+                              texts::AccOctet.arg(i + 1));
         Text1[i]->setAlignment(Qt::AlignCenter);
         grid->addWidget(Text1[i], 0, 2 * i);
         if (i < 3) {
             Label8[i] = new QLabel(texts::Dot, probe);
-            Name(Label8[i], Indexed("Label8", i), texts::AccDot);
+            platform::NameControl(Label8[i], platform::ControlName("Label8", i), texts::AccDot);
             grid->addWidget(Label8[i], 0, 2 * i + 1, Qt::AlignBottom);
         }
     }
     Command1 = new QPushButton(texts::PingCaption, probe);
-    Name(Command1, QStringLiteral("Command1"), texts::AccPing);
+    platform::NameControl(Command1, QStringLiteral("Command1"), texts::AccPing);
     Command4 = new QPushButton(texts::RangeCaption, probe);
-    Name(Command4, QStringLiteral("Command4"), texts::AccScanTwo);
+    platform::NameControl(Command4, QStringLiteral("Command4"), texts::AccScanTwo);
     Command2 = new QPushButton(texts::RangeCaption, probe);
-    Name(Command2, QStringLiteral("Command2"), texts::AccScanLast);
+    platform::NameControl(Command2, QStringLiteral("Command2"), texts::AccScanLast);
     grid->addWidget(Command1, 1, 0);
     grid->addWidget(Command4, 1, 4);
     grid->addWidget(Command2, 1, 6);
@@ -164,7 +146,7 @@ void FRMTCPIP::Build_Controls() {
         box->setFixedWidth(boxWidth);
 
     List1 = Make_List(log_, probe);
-    Name(List1, QStringLiteral("List1"), texts::AccLog);
+    platform::NameControl(List1, QStringLiteral("List1"), texts::AccLog);
     List1->viewport()->installEventFilter(this);
     const QFontMetrics metrics = fontMetrics();
     // Room for a found host with a full name, and a dozen log lines.
@@ -174,11 +156,11 @@ void FRMTCPIP::Build_Controls() {
     grid->setRowStretch(2, 3);
 
     Command5 = new QPushButton(texts::StopCaption, probe);
-    Name(Command5, QStringLiteral("Command5"), texts::AccStop);
+    platform::NameControl(Command5, QStringLiteral("Command5"), texts::AccStop);
     grid->addWidget(Command5, 3, 0, 1, 8);
 
     List2 = Make_List(found_, probe);
-    Name(List2, QStringLiteral("List2"), texts::AccFound);
+    platform::NameControl(List2, QStringLiteral("List2"), texts::AccFound);
     List2->setMinimumHeight(List2->RowHeight() * 7 + 2 * List2->frameWidth());
     grid->addWidget(List2, 4, 0, 1, 8);
     grid->setRowStretch(4, 2);
@@ -189,7 +171,7 @@ void FRMTCPIP::Build_Controls() {
     indicator->setFixedSize(4 * ShapeStep + ShapeSize, 5 * ShapeStep + ShapeSize);
     for (int i = 0; i < ShapeCount; ++i) {
         auto* s = new Shape(indicator);
-        Name(s, Indexed("Shape1", i), texts::AccShape.arg(i + 1));
+        platform::NameControl(s, platform::ControlName("Shape1", i), texts::AccShape.arg(i + 1));
         s->move(i < 6 ? 0 : (i - 5) * ShapeStep, i < 6 ? i * ShapeStep : 5 * ShapeStep);
         s->hide();
         Shape1[i] = s;
@@ -197,18 +179,18 @@ void FRMTCPIP::Build_Controls() {
     grid->addWidget(indicator, 4, 8, Qt::AlignLeft | Qt::AlignBottom);
 
     Command3 = new QPushButton(texts::ExportCaption, probe);
-    Name(Command3, QStringLiteral("Command3"), texts::AccExport);
+    platform::NameControl(Command3, QStringLiteral("Command3"), texts::AccExport);
     grid->addWidget(Command3, 4, 9, Qt::AlignRight | Qt::AlignBottom);
 
     auto* lookup = new QVBoxLayout;
     txtdns = new QLineEdit(texts::LookupName, probe);
-    Name(txtdns, QStringLiteral("txtdns"), texts::AccDnsName);
+    platform::NameControl(txtdns, QStringLiteral("txtdns"), texts::AccDnsName);
     txtip = new QLineEdit(texts::LookupAddress, probe);
-    Name(txtip, QStringLiteral("txtip"), texts::AccDnsAddress);
+    platform::NameControl(txtip, QStringLiteral("txtip"), texts::AccDnsAddress);
     Command6 = new QPushButton(texts::DnsToIpCaption, probe);
-    Name(Command6, QStringLiteral("Command6"), texts::AccDnsToIp);
+    platform::NameControl(Command6, QStringLiteral("Command6"), texts::AccDnsToIp);
     Command7 = new QPushButton(texts::IpToDnsCaption, probe);
-    Name(Command7, QStringLiteral("Command7"), texts::AccIpToDns);
+    platform::NameControl(Command7, QStringLiteral("Command7"), texts::AccIpToDns);
     txtdns->setMinimumWidth(metrics.averageCharWidth() * 28);
     lookup->addWidget(txtdns);
     lookup->addWidget(txtip);
@@ -227,7 +209,7 @@ void FRMTCPIP::Build_Controls() {
     const auto field = [&](QLineEdit*& f, const char* name, const QString& label,
                            const QString& accessible) {
         f = new QLineEdit(local);
-        Name(f, QLatin1StringView(name).toString(), accessible);
+        platform::NameControl(f, QLatin1StringView(name).toString(), accessible);
         form->addRow(label, f);
     };
     field(User, "User", texts::UserLabel, texts::AccUser);
@@ -303,7 +285,7 @@ std::optional<QString> FRMTCPIP::Host_Text() {
         }
         if (i)
             host += u'.';
-        host += Trim_Blanks(Text1[i]->text());
+        host += platform::TrimBlanks(Text1[i]->text());
     }
     return host;
 }
