@@ -10,6 +10,7 @@
 #include "platform/hostinfo.h"
 #include "platform/netenum.h"
 #include "platform/networking.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/resolver.h"
 #include "platform/security.h"
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
             tester = new tcpip::FRMTCPIP(tcpip::TesterServices{
                 platform::SystemIcmpEcho(), platform::SystemWinSock(), platform::SystemSecurity(),
                 platform::SystemNameResolver(), platform::SystemWinsockControl(),
-                platform::SystemFileSystem(), platform::SystemWindowServices()});
+                platform::SystemFileSystem(), platform::SystemWindowServices(),
+                platform::ScanExportPath()});
             tester->Form_Load();
         }
         tester->show();

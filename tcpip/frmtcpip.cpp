@@ -11,7 +11,6 @@
 #include <cstring>
 
 #include "platform/controls.h"
-#include "platform/paths.h"
 #include "tcpip/texts.h"
 
 namespace tcpip {
@@ -419,7 +418,7 @@ void FRMTCPIP::Command3_Click() {
         bytes += List2->currentIndex().data().toString().toLocal8Bit();
         bytes += "\"\r\n";
     }
-    const std::string path = platform::ScanExportPath();
+    const std::string path = services_.exportFile;
     const QString shownPath = QString::fromLocal8Bit(path);
     if (!services_.files.WriteWholeFile(path, bytes.toStdString())) {
         services_.ui.MsgBox(texts::ExportFailed.arg(

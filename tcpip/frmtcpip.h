@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "platform/echo.h"
 #include "platform/filesystem.h"
@@ -32,6 +33,7 @@ struct TesterServices {
     platform::WinsockControl& hostInfo;
     platform::FileSystem& files;
     platform::WindowServices& ui;
+    std::string exportFile;  // where "Exporta" writes the found hosts
 };
 
 inline constexpr int ShapeCount = 10;

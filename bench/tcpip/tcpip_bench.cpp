@@ -22,6 +22,7 @@
 #include "platform/filesystem.h"
 #include "platform/hostinfo.h"
 #include "platform/linux/resolver_cares.h"
+#include "platform/paths.h"
 #include "platform/resolver.h"
 #include "platform/security.h"
 #include "platform/sockets.h"
@@ -125,7 +126,8 @@ tcpip::TesterServices Services(platform::IcmpEcho& echo, platform::WindowService
             platform::SystemNameResolver(),
             platform::SystemWinsockControl(),
             platform::SystemFileSystem(),
-            ui};
+            ui,
+            platform::ScanExportPath()};
 }
 
 void EchoFigures() {

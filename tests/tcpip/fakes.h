@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "platform/paths.h"
 #include "support/fakes.h"
 #include "tcpip/frmtcpip.h"
 
@@ -153,8 +154,8 @@ struct TesterRig {
     QPointer<tcpip::FRMTCPIP> window;
 
     TesterRig() {
-        window = new tcpip::FRMTCPIP(
-            {echo, sockets, security, resolver, control, SystemFileSystem(), ui});
+        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
+                                      SystemFileSystem(), ui, platform::ScanExportPath()});
         window->Form_Load();
     }
     ~TesterRig() { delete window.data(); }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/linux/resolver_cares.h"
+#include "platform/paths.h"
 #include "tcpip/fakes.h"
 
 namespace {
@@ -50,9 +51,9 @@ bool CanOpen(int type) {
 // A tester window on the system's services, with messages recorded instead of shown.
 struct RealTester {
     testing_support::FakeWindowServices ui;
-    tcpip::FRMTCPIP* w =
-        new tcpip::FRMTCPIP({SystemIcmpEcho(), SystemWinSock(), SystemSecurity(),
-                             SystemNameResolver(), SystemWinsockControl(), SystemFileSystem(), ui});
+    tcpip::FRMTCPIP* w = new tcpip::FRMTCPIP({SystemIcmpEcho(), SystemWinSock(), SystemSecurity(),
+                                              SystemNameResolver(), SystemWinsockControl(),
+                                              SystemFileSystem(), ui, platform::ScanExportPath()});
     RealTester() { w->Form_Load(); }
     ~RealTester() { delete w; }
     QStringList Scan(const QString& dotted) {
