@@ -21,8 +21,8 @@ ensure_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
+    as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
     # Package scripts must not start their own smbd, nmbd or cupsd: the tests run their own.
     as_root env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 \
-        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}"
 }

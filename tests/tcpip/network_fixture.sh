@@ -4,6 +4,11 @@
 #   mapeo-tc-peer    10.231.0.2/24, forwards, "unreachable" for 10.232/16, no route to 10.233/16
 # Everything is removed on exit, even after a failure. Usage: network_fixture.sh TEST_BINARY
 set -uo pipefail
+# The namespaces have fixed names: one run at a time on this machine. The lock is held by
+# flock itself, so no daemon started here can keep it after the run.
+if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
+    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
+fi
 BIN=${1:?usage: $0 network_test_binary}
 C=mapeo-tc-client P=mapeo-tc-peer
 ETC=/etc/netns/$C
