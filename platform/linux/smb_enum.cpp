@@ -56,10 +56,11 @@ int ListContainer(const Container& c, std::vector<Entry>& entries) {
             // Share lists work over the modern protocols; a server that speaks only SMB1
             // still answers on the browsing context.
             const std::string uri = "smb://" + smbclient::EncodePart(c.name);
-            const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries);
+            const smbclient::Target server{c.name, ""};
+            const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries, &server);
             if (e == 0 || !WorthRetrying(e))
                 return e;
-            return smbclient::ListDirectory(Dialect::Browsing, uri, entries);
+            return smbclient::ListDirectory(Dialect::Browsing, uri, entries, &server);
         }
     }
     return EINVAL;
@@ -77,6 +78,9 @@ public:
         Container container;
         if (const DWORD r = smbenum::ClassifyContainer(res, &container))
             return r;
+        // The whole network is opened once per browser window: its questions start afresh.
+        if (container.kind == Container::Root)
+            smbclient::ForgetIdentities();
         // Above the servers everything is a container: a filter that lets no container
         // through (the printer enumeration) needs no trip to the network.
         const bool onlyContainers =

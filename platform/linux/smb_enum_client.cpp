@@ -3,19 +3,18 @@
 #include <libsmbclient.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
+
+#include "platform/linux/smb_auth.h"
 
 namespace platform::smbclient {
 namespace {
 
-// Anonymous: shares open as the server's guest, as the neighbourhood did for a user who is
-// not in the server's domain.
-void GuestAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLen,
-               char* password, int passwordLen) {
-    if (userLen > 0)
-        user[0] = '\0';
-    if (passwordLen > 0)
-        password[0] = '\0';
+// Both contexts answer from one book: a server's identity does not depend on the dialect.
+smbauth::Book& Identities() {
+    static smbauth::Book* book = new smbauth::Book;  // lives as long as the contexts
+    return *book;
 }
 
 struct ContextDeleter {
@@ -30,9 +29,10 @@ SMBCCTX* MakeContext() {
     smbc_setDebug(ctx.get(), 0);
     smbc_setOptionDebugToStderr(ctx.get(), 1);
     smbc_setTimeout(ctx.get(), CallTimeoutMs);
-    smbc_setFunctionAuthDataWithContext(ctx.get(), GuestAuth);
-    smbc_setOptionUseKerberos(ctx.get(), 0);
+    smbauth::Attach(ctx.get(), &Identities());
+    smbc_setOptionUseKerberos(ctx.get(), SystemCredentials().HasTicket() ? 1 : 0);
     smbc_setOptionFallbackAfterKerberos(ctx.get(), 1);
+    smbc_setOptionUseCCache(ctx.get(), 1);
     smbc_setOptionNoAutoAnonymousLogin(ctx.get(), 0);
     if (!smbc_init_context(ctx.get()))
         return nullptr;
@@ -44,12 +44,16 @@ SMBCCTX* MakeContext() {
 // so that other contexts in the process (the printer check of the connections) never find
 // themselves limited to SMB1. Connections a context keeps open stay on the dialect they were
 // made with.
+ContextPtr& Slot(Dialect dialect) {
+    static ContextPtr browsing;
+    static ContextPtr modern;
+    return dialect == Dialect::Browsing ? browsing : modern;
+}
+
 class DialectCall {
 public:
     explicit DialectCall(Dialect dialect) : dialect_(dialect) {
-        static ContextPtr browsing;
-        static ContextPtr modern;
-        ContextPtr& slot = dialect == Dialect::Browsing ? browsing : modern;
+        ContextPtr& slot = Slot(dialect);
         if (!slot)
             slot.reset(MakeContext());
         ctx_ = slot.get();
@@ -100,14 +104,15 @@ bool IsUnreserved(unsigned char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-}  // namespace
+int AsUser(SMBCCTX* ctx, const Target* target, const std::function<int()>& op) {
+    if (!target)
+        return op();
+    return smbauth::Run(ctx, Identities(), SystemCredentials(), target->server, target->share, op)
+        .error;
+}
 
-int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out) {
+int ListOnce(SMBCCTX* ctx, const std::string& uri, std::vector<smbenum::Entry>& out) {
     out.clear();
-    const DialectCall call(dialect);
-    SMBCCTX* ctx = call.Context();
-    if (!ctx)
-        return ENOMEM;
     errno = 0;
     SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());
     if (!dir)
@@ -126,18 +131,39 @@ int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::
     return 0;
 }
 
-int StatPath(Dialect dialect, const std::string& uri, bool* isFolder) {
+}  // namespace
+
+int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out,
+                  const Target* target) {
+    out.clear();
     const DialectCall call(dialect);
     SMBCCTX* ctx = call.Context();
     if (!ctx)
         return ENOMEM;
-    struct stat st {};
-    errno = 0;
-    if (smbc_getFunctionStat(ctx)(ctx, uri.c_str(), &st) < 0)
-        return errno ? errno : EIO;
-    if (isFolder)
-        *isFolder = S_ISDIR(st.st_mode);
-    return 0;
+    return AsUser(ctx, target, [&] { return ListOnce(ctx, uri, out); });
+}
+
+int StatPath(Dialect dialect, const std::string& uri, bool* isFolder, const Target* target) {
+    const DialectCall call(dialect);
+    SMBCCTX* ctx = call.Context();
+    if (!ctx)
+        return ENOMEM;
+    return AsUser(ctx, target, [&] {
+        struct stat st {};
+        errno = 0;
+        if (smbc_getFunctionStat(ctx)(ctx, uri.c_str(), &st) < 0)
+            return errno ? errno : EIO;
+        if (isFolder)
+            *isFolder = S_ISDIR(st.st_mode);
+        return 0;
+    });
+}
+
+void ForgetIdentities() {
+    Identities().Clear();
+    for (Dialect d : {Dialect::Browsing, Dialect::Modern})
+        if (SMBCCTX* ctx = Slot(d).get())
+            smbc_getFunctionPurgeCachedServers(ctx)(ctx);
 }
 
 std::string EncodePart(std::string_view part) {
@@ -183,6 +209,21 @@ std::optional<std::string> FolderUri(std::string_view path) {
     if (parts < 2)
         return std::nullopt;  // a server alone is no folder
     return uri;
+}
+
+std::optional<Target> TargetOf(std::string_view path) {
+    if (path.size() < 3 || path[0] != '\\' || path[1] != '\\')
+        return std::nullopt;
+    path.remove_prefix(2);
+    const std::size_t cut = path.find('\\');
+    Target t{std::string(path.substr(0, cut)), ""};
+    if (cut != std::string_view::npos) {
+        path.remove_prefix(cut + 1);
+        t.share = std::string(path.substr(0, path.find('\\')));
+    }
+    if (t.server.empty())
+        return std::nullopt;
+    return t;
 }
 
 }  // namespace platform::smbclient
