@@ -4,6 +4,7 @@
 
 #include "browser/frmnwcheck.h"
 #include "drives/frmmain.h"
+#include "platform/credentials.h"
 #include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
@@ -18,10 +19,18 @@
 #include "platform/sockets.h"
 #include "platform/windowservices.h"
 #include "tcpip/frmtcpip.h"
+#include "ui/frmcredenciales.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mapeo"));
+
+    // Only a session with a screen can ask for a password; elsewhere a share that wants one
+    // is refused (1326) without waiting for an answer nobody can give.
+    ui::DialogPrompt credentialsDialog;
+    const QString screen = QGuiApplication::platformName();
+    if (screen != QLatin1String("offscreen") && screen != QLatin1String("minimal"))
+        platform::SystemCredentials().RegisterPrompt(&credentialsDialog);
 
     const drives::MainServices services{
         platform::SystemProfileFile(),    platform::SystemFileSystem(),
@@ -51,6 +60,12 @@ int main(int argc, char** argv) {
     };
     drives::frmMain main(services, tools);
     mainWindow = &main;
-    main.Form_Load();
-    return QApplication::exec();
+    {
+        // The rows restore as the user: a server that wants a password asks once.
+        const platform::RestoreScope restore(platform::SystemCredentials());
+        main.Form_Load();
+    }
+    const int code = QApplication::exec();
+    platform::SystemCredentials().RegisterPrompt(nullptr);
+    return code;
 }
