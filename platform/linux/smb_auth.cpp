@@ -1,5 +1,7 @@
 #include "platform/linux/smb_auth.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -53,6 +55,13 @@ void Configure(SMBCCTX* ctx, Source source, bool ticket) {
             break;
     }
     smbc_setOptionUseCCache(ctx, 1);
+}
+
+// Kerberos names servers by host name; an address has no ticket to offer.
+bool IsAddress(const std::string& server) {
+    unsigned char buf[16];
+    return inet_pton(AF_INET, server.c_str(), buf) == 1 ||
+           inet_pton(AF_INET6, server.c_str(), buf) == 1;
 }
 
 // Failures that no other identity would mend.
@@ -193,7 +202,7 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
         return {EACCES, ERROR_CANCELLED, Source::None};
     }
 
-    identity::Sequence sequence(credentials, server, share, true, true);
+    identity::Sequence sequence(credentials, server, share, !IsAddress(server), true);
     identity::Offer offer;
     const char* workgroup = smbc_getWorkgroup(ctx);
     bool tried = false;
