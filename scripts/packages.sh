@@ -2,12 +2,14 @@
 # Sourced by start.sh and test.sh.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev libglib2.0-dev
-    libcups2-dev libc-ares-dev)
-# What connecting drives and printer ports, and pinging without root, use on a desktop.
-RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin)
-# Servers and tools the tests start themselves.
+    libcups2-dev libc-ares-dev libsecret-1-dev libkrb5-dev)
+# What connecting drives and printer ports, and pinging without root, use on a desktop; the
+# keyring keeps the passwords the user asks to remember.
+RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin gnome-keyring)
+# Servers and tools the tests start themselves (a Samba AD domain controller for Kerberos).
 TEST_PACKAGES=(libgtest-dev libgmock-dev samba smbclient cups-daemon dbus-daemon gvfs-daemons
-    gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth)
+    gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth
+    gnome-keyring libsecret-tools krb5-user samba-ad-dc samba-ad-provision winbind)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
