@@ -253,14 +253,12 @@ bool KerberosTicketValid() {
 namespace platform {
 
 Credentials& SystemCredentials() {
-    static Credentials* system = [] {
-        static Credentials* self = nullptr;
-        // Only an interactive session may open a locked keyring: that asks for its password.
-        auto store =
-            keyring::MakeSecretServiceStore([] { return self && self->Prompt() != nullptr; });
-        self = identity::MakeCredentials(std::move(store), identity::KerberosTicketValid).release();
-        return self;
-    }();
+    static Credentials* const system =
+        identity::MakeCredentials(
+            // Only an interactive session may open a locked keyring: that asks for its password.
+            keyring::MakeSecretServiceStore([] { return SystemCredentials().Prompt() != nullptr; }),
+            identity::KerberosTicketValid)
+            .release();  // lives as long as the process
     return *system;
 }
 

@@ -123,14 +123,19 @@ TEST_F(IdentityTest, TicketThenKeyringThenGuestThenTheDialogAgainAfterEachRefusa
     EXPECT_EQ(prompt.confirmed, (std::vector<bool>{false, true}));
 }
 
-TEST_F(IdentityTest, WithoutTicketOrEntryTheDialogShowsTheWorkgroupAndNoError) {
+TEST_F(IdentityTest, TheDialogShowsTheWorkgroupOrTheRefusedEntrysUserThatGvfsTriedItself) {
     prompt.answers = {{"ana", "bien"}};
     Sequence s(*credentials, "srv", "", true, true);
     EXPECT_EQ(Walk(s, AnasPassword), (std::vector<std::string>{"guest", "typed:ana"}));
-    EXPECT_EQ(prompt.asked, std::vector<std::string>{"\\\\srv 0 /GRUPO"});
+
+    store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
+    Sequence gvfs(*credentials, "srv", "datos", false, false);
+    EXPECT_EQ(Walk(gvfs, AnasPassword), std::vector<std::string>{"guest"});
+    EXPECT_EQ(prompt.asked,
+              (std::vector<std::string>{"\\\\srv 0 /GRUPO", "\\\\srv\\datos 1326 ana/DOM"}));
 }
 
-TEST_F(IdentityTest, CancelEndsWith1223AndNobodyToAskWith1326) {
+TEST_F(IdentityTest, CancelEndsWith1223NobodyToAsk1326AndAServersReasonEndsTheQuestions) {
     prompt.answers = {{"ana", "mal"}};
     DWORD code = 0;
     Sequence asked(*credentials, "srv", "datos", true, true);
@@ -138,22 +143,20 @@ TEST_F(IdentityTest, CancelEndsWith1223AndNobodyToAskWith1326) {
     EXPECT_EQ(code, platform::ERROR_CANCELLED);
     EXPECT_EQ(prompt.asked.size(), 2u);
 
+    prompt.answers = {{"ana", "bien"}};
+    Sequence locked(*credentials, "srv", "datos", true, true);
+    Offer offer;
+    ASSERT_TRUE(locked.Next(false, "", RunHere, &offer));
+    locked.Stop(platform::ERROR_ACCOUNT_LOCKED_OUT);
+    EXPECT_FALSE(locked.Next(false, "", RunHere, &offer));
+    EXPECT_EQ(locked.Code(), platform::ERROR_ACCOUNT_LOCKED_OUT);
+    EXPECT_EQ(prompt.asked.size(), 3u);
+
     credentials->RegisterPrompt(nullptr);
     Sequence alone(*credentials, "srv", "datos", true, true);
     EXPECT_EQ(Walk(alone, AnasPassword, &code), std::vector<std::string>{"guest"});
     EXPECT_EQ(code, platform::ERROR_LOGON_FAILURE);
-    EXPECT_EQ(prompt.asked.size(), 2u);
-}
-
-TEST_F(IdentityTest, AReasonFromTheServerEndsTheQuestions) {
-    prompt.answers = {{"ana", "bien"}, {"ana", "bien"}};
-    Sequence s(*credentials, "srv", "datos", true, true);
-    Offer offer;
-    ASSERT_TRUE(s.Next(false, "", RunHere, &offer));
-    s.Stop(platform::ERROR_ACCOUNT_LOCKED_OUT);
-    EXPECT_FALSE(s.Next(false, "", RunHere, &offer));
-    EXPECT_EQ(s.Code(), platform::ERROR_ACCOUNT_LOCKED_OUT);
-    EXPECT_EQ(prompt.asked.size(), 1u);
+    EXPECT_EQ(prompt.asked.size(), 3u);
 }
 
 TEST_F(IdentityTest, RememberSavesOnlyTheAcceptedAnswerAndOnlyWhereAsked) {
@@ -174,14 +177,6 @@ TEST_F(IdentityTest, RememberSavesOnlyTheAcceptedAnswerAndOnlyWhereAsked) {
     Sequence quiet(*credentials, "srv", "datos", true, true);
     Walk(quiet, AnasPassword);
     EXPECT_EQ(store->writes, 1) << "not asked to remember";
-}
-
-TEST_F(IdentityTest, GvfsTriedTheEntryItselfSoItsUserComesWithTheRefusal) {
-    store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
-    Sequence s(*credentials, "srv", "datos", false, false);
-    DWORD code = 0;
-    EXPECT_EQ(Walk(s, AnasPassword, &code), std::vector<std::string>{"guest"});
-    EXPECT_EQ(prompt.asked, std::vector<std::string>{"\\\\srv\\datos 1326 ana/DOM"});
 }
 
 TEST_F(IdentityTest, ARestoreAsksOncePerServer) {
