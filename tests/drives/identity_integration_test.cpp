@@ -7,8 +7,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
-#include <deque>
 #include <set>
 
 #include "drives/frmmain.h"
@@ -20,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "support/fakes.h"
+#include "support/scripted_prompt.h"
 
 namespace {
 
@@ -100,32 +99,6 @@ std::set<std::string> Folders(const std::string& path) {
     return folder ? Names(folder->SubFolders()) : std::set<std::string>{"<none>"};
 }
 
-// The dialog as a script: answers in order; with none left, the user cancels.
-class ScriptedPrompt final : public platform::CredentialPrompt {
-public:
-    struct Answer {
-        std::string user, password;
-        bool save = false;
-    };
-    DWORD CredUIPromptForCredentialsA(const std::string& target, DWORD authError,
-                                      platform::NetCredential& cred,
-                                      platform::BOOL* save) override {
-        asked.push_back(target + " " + std::to_string(authError) + " " + cred.user);
-        onUiThread = onUiThread && QThread::currentThread() == qApp->thread();
-        if (answers.empty())
-            return platform::ERROR_CANCELLED;
-        cred.user = answers.front().user;
-        cred.password.Assign(answers.front().password);
-        *save = answers.front().save;
-        answers.pop_front();
-        return platform::NO_ERROR;
-    }
-    DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL) override { return 0; }
-    std::deque<Answer> answers;
-    std::vector<std::string> asked;
-    bool onUiThread = true;
-};
-
 class Identity : public testing::Test {
 protected:
     void SetUp() override {
@@ -148,7 +121,7 @@ protected:
             platform::SystemNetEnumeration().WNetCloseEnum(h);
     }
 
-    ScriptedPrompt prompt;
+    testing_support::ScriptedPrompt prompt;
 };
 
 TEST_F(Identity, WithNobodyToAskAShareThatRefusesGuestsIs1326) {

@@ -3,7 +3,6 @@
 // keyring and a scripted dialog.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <map>
 
 #include "drives/frmmain.h"
@@ -12,6 +11,7 @@
 #include "platform/linux/identity.h"
 #include "platform/profile.h"
 #include "support/fakes.h"
+#include "support/scripted_prompt.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -22,6 +22,7 @@ using platform::identity::Offer;
 using platform::identity::RunHere;
 using platform::identity::Sequence;
 using platform::identity::Source;
+using testing_support::ScriptedPrompt;
 
 class FakeStore final : public platform::CredentialStore {
 public:
@@ -42,33 +43,6 @@ public:
     }
     std::map<std::string, NetCredential> saved;
     int writes = 0;
-};
-
-class ScriptedPrompt final : public platform::CredentialPrompt {
-public:
-    struct Answer {
-        std::string user, password;
-        bool save = false;
-    };
-    DWORD CredUIPromptForCredentialsA(const std::string& target, DWORD authError,
-                                      NetCredential& cred, platform::BOOL* save) override {
-        asked.push_back(target + " " + std::to_string(authError) + " " + cred.user + "/" +
-                        cred.domain);
-        if (answers.empty())
-            return platform::ERROR_CANCELLED;
-        cred.user = answers.front().user;
-        cred.password.Assign(answers.front().password);
-        *save = answers.front().save;
-        answers.pop_front();
-        return platform::NO_ERROR;
-    }
-    DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL ok) override {
-        confirmed.push_back(ok != 0);
-        return platform::NO_ERROR;
-    }
-    std::deque<Answer> answers;
-    std::vector<std::string> asked;
-    std::vector<bool> confirmed;
 };
 
 class IdentityTest : public testing::Test {
@@ -118,8 +92,9 @@ TEST_F(IdentityTest, TicketThenKeyringThenGuestThenTheDialogAgainAfterEachRefusa
               (std::vector<std::string>{"ticket", "saved:ana", "guest", "typed:ana", "typed:ana"}));
     // The saved entry's user is shown with the refusal; the second refusal keeps what was
     // typed, its domain split from "DOM\ana".
-    EXPECT_EQ(prompt.asked, (std::vector<std::string>{"\\\\srv\\datos 1326 ana/DOM",
-                                                      "\\\\srv\\datos 1326 ana/DOM"}));
+    EXPECT_EQ(prompt.asked,
+              (std::vector<std::string>{"\\\\srv\\datos 1326 ana", "\\\\srv\\datos 1326 ana"}));
+    EXPECT_EQ(prompt.domains, (std::vector<std::string>{"DOM", "DOM"}));
     EXPECT_EQ(prompt.confirmed, (std::vector<bool>{false, true}));
 }
 
@@ -131,8 +106,8 @@ TEST_F(IdentityTest, TheDialogShowsTheWorkgroupOrTheRefusedEntrysUserThatGvfsTri
     store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
     Sequence gvfs(*credentials, "srv", "datos", false, false);
     EXPECT_EQ(Walk(gvfs, AnasPassword), std::vector<std::string>{"guest"});
-    EXPECT_EQ(prompt.asked,
-              (std::vector<std::string>{"\\\\srv 0 /GRUPO", "\\\\srv\\datos 1326 ana/DOM"}));
+    EXPECT_EQ(prompt.asked, (std::vector<std::string>{"\\\\srv 0 ", "\\\\srv\\datos 1326 ana"}));
+    EXPECT_EQ(prompt.domains, (std::vector<std::string>{"GRUPO", "DOM"}));
 }
 
 TEST_F(IdentityTest, CancelEndsWith1223NobodyToAsk1326AndAServersReasonEndsTheQuestions) {
