@@ -39,17 +39,17 @@ SMBCCTX* MakeContext() {
     return ctx.release();
 }
 
-// libsmbclient keeps the protocol range for the whole process, not per context. Every call
-// sets the range of its dialect and a browsing call puts the modern range back when it ends,
-// so that other contexts in the process (the printer check of the connections) never find
-// themselves limited to SMB1. Connections a context keeps open stay on the dialect they were
-// made with.
 ContextPtr& Slot(Dialect dialect) {
     static ContextPtr browsing;
     static ContextPtr modern;
     return dialect == Dialect::Browsing ? browsing : modern;
 }
 
+// libsmbclient keeps the protocol range for the whole process, not per context. Every call
+// sets the range of its dialect and a browsing call puts the modern range back when it ends,
+// so that other contexts in the process (the printer check of the connections) never find
+// themselves limited to SMB1. Connections a context keeps open stay on the dialect they were
+// made with.
 class DialectCall {
 public:
     explicit DialectCall(Dialect dialect) : dialect_(dialect) {
