@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/linux/netbackends.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform::netbackends {
 namespace {
@@ -87,6 +88,9 @@ Queue FindQueue(http_t* http, const std::string& queue) {
 }  // namespace
 
 DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
+    const auto device = smburi::ShareUri(path.server, path.share);
+    if (!device)
+        return ERROR_BAD_NET_NAME;
     Http http = Connect();
     if (!http)
         return ERROR_NO_NETWORK;
@@ -101,10 +105,9 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
     if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR)
         return r;
 
-    const std::string device = netpath::SmbUri(path.server, path.share);
     const std::string info = queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
     ipp_t* add = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
-    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device.c_str());
+    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device->c_str());
     ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.c_str());
     ippAddBoolean(add, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddInteger(add, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/linux/netbackends.h"
+#include "platform/linux/smb_uri.h"
 #include "platform/paths.h"
 
 namespace platform::netbackends {
@@ -345,13 +346,13 @@ void UnmountIfUnused(const std::string& root) {
 }
 
 DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
-                         const std::atomic<bool>& abandoned) {
+                         const std::string& uri, const std::atomic<bool>& abandoned) {
     const std::string link = LinkPath(drive);
     struct stat st {};
     if (::lstat(link.c_str(), &st) == 0)
         return ERROR_ALREADY_ASSIGNED;
 
-    GPtr<GFile> share(g_file_new_for_uri(netpath::SmbUri(path.server, path.share).c_str()));
+    GPtr<GFile> share(g_file_new_for_uri(uri.c_str()));
     const DWORD r = Mount(share.get());
     if (r != NO_ERROR)
         return r;
@@ -388,9 +389,12 @@ DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
 }  // namespace
 
 DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
+    const auto uri = smburi::ShareUri(path.server, path.share);
+    if (!uri)
+        return ERROR_BAD_NET_NAME;
     return GioThread::Instance().Call(
-        [drive, path](const std::atomic<bool>& abandoned) {
-            return ConnectOnGioThread(drive, path, abandoned);
+        [drive, path, uri = *uri](const std::atomic<bool>& abandoned) {
+            return ConnectOnGioThread(drive, path, uri, abandoned);
         },
         MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }

@@ -1,10 +1,10 @@
 // The Linux enumeration's own rules, without a server: what a record names, what a listing
-// becomes, the buffer it fills and the addresses it builds.
+// becomes, the buffer it fills and the names it refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "platform/linux/smb_enum_client.h"
+#include "platform/folders.h"
 #include "platform/linux/smb_enum_records.h"
 #include "platform/netenum.h"
 
@@ -95,14 +95,21 @@ TEST(SmbEnumeration, BufferHoldsRecordsThenTheirStringsAndAsksToGrowWhenTooSmall
     EXPECT_EQ(count, 0u) << "the caller's loop ends on a zero count";
 }
 
-TEST(SmbEnumeration, FolderPathsBecomeEncodedAddressesAndOthersAreRefused) {
-    EXPECT_EQ(smbclient::FolderUri("\\\\SRV\\docs\\"), "smb://SRV/docs");
-    EXPECT_EQ(smbclient::FolderUri("\\\\SRV\\100%\\acta de la reunión\\a#b?c@d:e"),
-              "smb://SRV/100%25/acta%20de%20la%20reuni%C3%B3n/a%23b%3Fc%40d%3Ae");
-    for (const char* bad :
-         {"", "\\\\SRV", "SRV\\docs", "\\\\SRV\\\\docs", "\\\\SRV\\docs\\..", "\\\\SRV\\.\\x",
-          "\\\\SRV\\docs\\a/b", "\\\\SRV\\docs\\line\nbreak", "//SRV/docs"})
-        EXPECT_EQ(smbclient::FolderUri(bad), std::nullopt) << bad;
+TEST(SmbEnumeration, NamesNoAddressCarriesAreRefusedBeforeAnyCall) {
+    // Each would reach another host or port through an smb:// address; none reaches the network.
+    for (const auto& [remote, display] : {std::pair{"\\\\srv:445", RESOURCEDISPLAYTYPE_SERVER},
+                                          std::pair{"GRUPO:1", RESOURCEDISPLAYTYPE_DOMAIN}}) {
+        NETRESOURCEA res{};
+        res.dwDisplayType = display;
+        std::string text(remote);
+        res.lpRemoteName = text.data();
+        HANDLE h = nullptr;
+        EXPECT_EQ(SystemNetEnumeration().WNetOpenEnumA(RESOURCE_GLOBALNET, 0, 0, &res, &h),
+                  ERROR_BAD_NET_NAME)
+            << remote;
+    }
+    for (const char* path : {"\\\\srv:445\\docs", "\\\\srv\\._docs", "\\\\srv\\docs\\a/b"})
+        EXPECT_EQ(SystemFileSystemObject().GetFolder(path), nullptr) << path;
 }
 
 }  // namespace

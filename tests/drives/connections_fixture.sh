@@ -45,7 +45,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# --- Samba: a guest share with folders and files, a password share, a printer share.
+# --- Samba: a guest share with folders and files, a password share, printer shares.
 s="$w/samba"
 mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc} "$w/publico/carpeta/sub" "$w/privado" \
     "$w/spool" "$w/printed"
@@ -93,6 +93,12 @@ cat >"$s/smb.conf" <<CONF
     print command = /bin/sh -c 'cp %s $w/printed/; rm -f %s'
     lpq command = /bin/true
     lprm command = /bin/true
+# Names that reach the server only when every smb:// address encodes them alike.
+[datos #1 @ 100%]
+    path = $w/publico
+    guest ok = yes
+[láser #2]
+    copy = laser
 CONF
 # In a session of its own: on its way out smbd signals its whole process group.
 setsid smbd --foreground --no-process-group -s "$s/smb.conf" >"$s/smbd.out" 2>&1 &

@@ -82,10 +82,36 @@ std::string QueueDevice(const char* queue) {
     return uri;
 }
 
+// Prints `text` on `queue` and waits for what reaches the Samba printer.
+QByteArray PrintThrough(const char* queue, const QByteArray& text) {
+    const QDir printed(QString::fromStdString(Env("MAPEO_TEST_PRINTED")));
+    for (const QString& name : printed.entryList(QDir::Files))
+        QFile::remove(printed.filePath(name));
+    const QString job = QDir::temp().filePath(QStringLiteral("mapeo-job.txt"));
+    QFile f(job);
+    if (!f.open(QIODevice::WriteOnly))
+        return "<no job file>";
+    f.write(text);
+    f.close();
+    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue, job.toLocal8Bit().constData(), "prueba",
+                                  0, nullptr);
+    QFile::remove(job);
+    if (id <= 0)
+        return cupsLastErrorString();
+    QByteArray arrived;
+    for (int i = 0; i < 300 && arrived.isEmpty(); ++i) {  // generous: not a speed check
+        for (const QString& name : printed.entryList(QDir::Files))
+            arrived = ReadThrough(printed.filePath(name));
+        if (arrived.isEmpty())
+            QThread::msleep(100);
+    }
+    return arrived;
+}
+
 class Connections : public testing::Test {
 protected:
     void TearDown() override {
-        for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:"})
+        for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:", "LPT3:"})
             Cancel(d);
     }
 };
@@ -129,6 +155,10 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnows) {
     EXPECT_EQ(Cancel("no es un dispositivo"), 1200u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")));
 
+    // Names whose address libsmbclient, GVfs or smbspool would read apart.
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1:445\\publico"), 67u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\._publico"), 67u);
+
     ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 85u);
     EXPECT_EQ(ConnectDrive("j:", "\\\\127.0.0.1\\publico\\carpeta"), 85u);
@@ -164,25 +194,8 @@ TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     EXPECT_EQ(ConnectPort("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
 
-    const QString job = QDir::temp().filePath(QStringLiteral("mapeo-job.txt"));
-    QFile f(job);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Prueba de impresion de Mapeo\n");
-    f.close();
-    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, "LPT1", job.toLocal8Bit().constData(),
-                                  "prueba", 0, nullptr);
-    ASSERT_GT(id, 0) << cupsLastErrorString();
-
-    const QDir printed(QString::fromStdString(Env("MAPEO_TEST_PRINTED")));
-    QByteArray arrived;
-    for (int i = 0; i < 300 && arrived.isEmpty(); ++i) {  // generous: not a speed check
-        for (const QString& name : printed.entryList(QDir::Files))
-            arrived = ReadThrough(printed.filePath(name));
-        if (arrived.isEmpty())
-            QThread::msleep(100);
-    }
-    EXPECT_EQ(arrived, "Prueba de impresion de Mapeo\n");
-    QFile::remove(job);
+    EXPECT_EQ(PrintThrough("LPT1", "Prueba de impresion de Mapeo\n"),
+              "Prueba de impresion de Mapeo\n");
 
     EXPECT_EQ(Cancel("LPT1:"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
@@ -193,6 +206,8 @@ TEST_F(Connections, APortToSomethingThatIsNoPrinterIsRefused) {
     EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\noexiste"), 67u);
     EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\publico"), 67u);
     EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser\\carpeta"), 67u);
+    // The check would ask host "127.0.0.1:445" and smbspool print to port 445 of 127.0.0.1.
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1:445\\laser"), 67u);
     EXPECT_EQ(ConnectPort("LPT0:", "\\\\127.0.0.1\\laser"), 1200u);
     EXPECT_EQ(ConnectPort("J:", "\\\\127.0.0.1\\laser"), 1200u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
@@ -239,6 +254,14 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     EXPECT_EQ(ui.messages[1].text, " Desconectado de la unidad LPT1: satisfactoriamente");
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+TEST_F(Connections, NamesThatNeedEncodingReachTheirShareAndPrinter) {
+    ASSERT_EQ(ConnectDrive("L:", "\\\\127.0.0.1\\datos #1 @ 100%"), 0u);
+    EXPECT_EQ(ReadThrough(Link("L:") + "/hola.txt"), "hola desde el servidor\n");
+    ASSERT_EQ(ConnectPort("LPT3:", "\\\\127.0.0.1\\láser #2"), 0u);
+    EXPECT_EQ(QueueDevice("LPT3"), "smb://127.0.0.1/l%C3%A1ser%20%232");
+    EXPECT_EQ(PrintThrough("LPT3", "Segunda impresora\n"), "Segunda impresora\n");
 }
 
 // Run by the fixture a second time with no session bus and no scheduler.

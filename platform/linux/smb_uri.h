@@ -1,0 +1,21 @@
+// The one place where smb:// addresses are made, for libsmbclient, GVfs and CUPS's smb back end
+// alike. Each of the three splits an address into its parts in its own way, some before and
+// some after decoding; a name goes into an address only when all three read it back the same.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform::smburi {
+
+// "smb://server": the shares of a server, or the servers of a workgroup. Nothing when the
+// name cannot be carried.
+std::optional<std::string> ServerUri(std::string_view server);
+
+// "smb://server/share", or "smb://server/share/a/b" for the folder "a/b". Nothing when a part
+// cannot be carried.
+std::optional<std::string> ShareUri(std::string_view server, std::string_view share,
+                                    std::string_view folder = {});
+
+}  // namespace platform::smburi
