@@ -11,6 +11,7 @@
 #include <QThread>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "drives/frmmain.h"
 #include "platform/filesystem.h"
@@ -46,8 +47,8 @@ DWORD ConnectDrive(const char* device, const char* path) {
 DWORD ConnectPort(const char* device, const char* path) {
     return Connect(platform::RESOURCETYPE_PRINT, device, path);
 }
-DWORD Cancel(const char* device) {
-    return platform::SystemNetConnections().WNetCancelConnection2A(device, 1, 0);
+DWORD Cancel(const char* device, int force = 0) {
+    return platform::SystemNetConnections().WNetCancelConnection2A(device, 1, force);
 }
 
 QString Link(const char* drive) {
@@ -82,6 +83,23 @@ std::string QueueDevice(const char* queue) {
     return uri;
 }
 
+// Makes or replaces a queue as an administrator would, with lpadmin or the web pages.
+void AddQueue(const char* queue, const char* device, const char* info) {
+    ipp_t* req = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+    const std::string uri = std::string("ipp://localhost/printers/") + queue;
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device);
+    ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info);
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/admin/"));
+}
+
+void DeleteQueue(const char* queue) {
+    ipp_t* req = ippNewRequest(IPP_OP_CUPS_DELETE_PRINTER);
+    const std::string uri = std::string("ipp://localhost/printers/") + queue;
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/admin/"));
+}
+
 // Prints `text` on `queue` and waits for what reaches the Samba printer.
 QByteArray PrintThrough(const char* queue, const QByteArray& text) {
     const QDir printed(QString::fromStdString(Env("MAPEO_TEST_PRINTED")));
@@ -108,11 +126,36 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
     return arrived;
 }
 
+// Mapeo's start-up over the mapping file `ini`, on the real services.
+struct StartUp {
+    explicit StartUp(const char* ini) {
+        const std::string folder = Env("HOME") + "/.config/mapeo";
+        platform::SystemFileSystem().MakeFolder(folder);
+        QFile file(QString::fromStdString(folder + "/MAPEO.INI"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(ini);
+        file.close();
+        window.Form_Load();
+    }
+    std::vector<QString> Messages() const {
+        std::vector<QString> texts;
+        for (const auto& m : ui.messages)
+            texts.push_back(m.text);
+        return texts;
+    }
+
+    testing_support::FakeWindowServices ui;
+    testing_support::FakeShell shell;
+    drives::frmMain window{drives::MainServices{
+        platform::SystemProfileFile(), platform::SystemFileSystem(),
+        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()}};
+};
+
 class Connections : public testing::Test {
 protected:
     void TearDown() override {
         for (const char* d : {"J:", "K:", "L:", "LPT1:", "LPT2:", "LPT3:"})
-            Cancel(d);
+            Cancel(d, 1);
     }
 };
 
@@ -214,46 +257,51 @@ TEST_F(Connections, APortToSomethingThatIsNoPrinterIsRefused) {
 }
 
 TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
-    const std::string folder = Env("HOME") + "/.config/mapeo";
-    ASSERT_TRUE(platform::SystemFileSystem().MakeFolder(folder));
-    QFile ini(QString::fromStdString(folder + "/MAPEO.INI"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write(
+    // A connection left over from the last session is dropped by the start-up cancel.
+    ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
+    StartUp start(
         "[UNIDADES]\r\n"
         "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
         "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
         "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
-    ini.close();
-    // A connection left over from the last session is dropped by the start-up cancel.
-    ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
-
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
-    drives::frmMain window(drives::MainServices{
-        platform::SystemProfileFile(), platform::SystemFileSystem(),
-        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()});
-    window.Form_Load();
-
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[0].text,
-              " Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:");
-    EXPECT_EQ(ui.messages[1].text,
-              " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:");
+    EXPECT_EQ(
+        start.Messages(),
+        (std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:",
+                              " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:"}));
     EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
     EXPECT_FALSE(IsLink(Link("K:")));
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
+    drives::frmMain& window = start.window;
     EXPECT_EQ(window.Check1[0]->Value(), 1);
     EXPECT_FALSE(window.Picture2[0]->isHidden());
     EXPECT_FALSE(window.Picture4[0]->isHidden());
 
-    ui.messages.clear();
+    start.ui.messages.clear();
     window.Check1[0]->SetValue(0);
     window.Check1[9]->SetValue(0);
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[0].text, " Desconectado de la unidad J: satisfactoriamente");
-    EXPECT_EQ(ui.messages[1].text, " Desconectado de la unidad LPT1: satisfactoriamente");
+    EXPECT_EQ(start.Messages(),
+              (std::vector<QString>{" Desconectado de la unidad J: satisfactoriamente",
+                                    " Desconectado de la unidad LPT1: satisfactoriamente"}));
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
+    AddQueue("LPT1", "smb://127.0.0.1/laser", "Impresora de contabilidad");
+    // Mapeo's own description, but its device changed by hand since.
+    AddQueue("LPT2", "smb://127.0.0.1/otra", "LPT2: \\\\127.0.0.1\\laser (Mapeo)");
+    ASSERT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
+    EXPECT_EQ(Cancel("LPT1:"), 2250u);
+    EXPECT_EQ(Cancel("LPT2:"), 2250u);
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 85u);
+    StartUp start(
+        "[UNIDADES]\r\n"
+        "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=0\r\n"
+        "UNIDAD11=\\\\127.0.0.1\\laser\r\nLETRA11=LPT2:\r\nMAPEAR11=0\r\n");
+    EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
+    EXPECT_EQ(QueueDevice("LPT2"), "smb://127.0.0.1/otra");
+    DeleteQueue("LPT1");
+    DeleteQueue("LPT2");
 }
 
 TEST_F(Connections, NamesThatNeedEncodingReachTheirShareAndPrinter) {
