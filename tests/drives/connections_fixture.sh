@@ -27,6 +27,13 @@ cleanup() {
     # GVfs first, so its FUSE mount goes while the bus is still there.
     [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
     pkill -f "gvfsd.*$w" 2>/dev/null || true
+    # GVfs back ends (gvfsd-smb) may outlive the bus; they carry this run's runtime folder.
+    for e in /proc/[0-9]*/environ; do
+        if grep -qzx "XDG_RUNTIME_DIR=$w/run" "$e" 2>/dev/null; then
+            p=${e#/proc/}
+            kill "${p%/environ}" 2>/dev/null || true
+        fi
+    done
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     [ -n "${smbd_pid:-}" ] && kill -- "-$smbd_pid" 2>/dev/null || true
     for f in "$w"/samba/pid/*.pid; do

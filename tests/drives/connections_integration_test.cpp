@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "support/fakes.h"
+#include "support/holder.h"
 
 namespace {
 
@@ -203,7 +205,7 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnows) {
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\._publico"), 67u);
 
     ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 85u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u) << "already there is no failure";
     EXPECT_EQ(ConnectDrive("j:", "\\\\127.0.0.1\\publico\\carpeta"), 85u);
     EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n")
         << "a refused second connect leaves the first one working";
@@ -284,6 +286,55 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
                                     " Desconectado de la unidad LPT1: satisfactoriamente"}));
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+TEST_F(Connections, ADisconnectWithoutForceLeavesAFileOpenThroughTheDriveReadable) {
+    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
+    testing_support::Holder editor((Link("J:") + "/hola.txt").toStdString(),
+                                   testing_support::Holder::File);
+    ASSERT_TRUE(editor.Holding());
+    EXPECT_EQ(Cancel("J:"), 2401u);
+    EXPECT_TRUE(IsLink(Link("J:")));
+    EXPECT_EQ(editor.ReadHeld(), "hola desde el servidor\n");
+
+    EXPECT_EQ(Cancel("J:", 1), 0u) << "forced, it goes ahead";
+    EXPECT_FALSE(IsLink(Link("J:")));
+    EXPECT_FALSE(QFileInfo::exists(ShareMountDir()));
+}
+
+TEST_F(Connections, AShareTheUserMountedStaysMountedAfterTheDriveGoes) {
+    QProcess gio;
+    gio.start("gio", {"mount", "--anonymous", "smb://127.0.0.1/publico"});
+    ASSERT_TRUE(gio.waitForFinished(30000) && gio.exitCode() == 0)
+        << gio.readAllStandardError().toStdString();
+    // GVfs's FUSE bridge shows a new mount a moment later.
+    for (int i = 0; i < 200 && !QFileInfo::exists(ShareMountDir()); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFileInfo::exists(ShareMountDir()));
+
+    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
+    EXPECT_EQ(Cancel("J:"), 0u);
+    EXPECT_FALSE(IsLink(Link("J:")));
+    EXPECT_EQ(ReadThrough(ShareMountDir() + "/hola.txt"), "hola desde el servidor\n");
+
+    gio.start("gio", {"mount", "--unmount", "smb://127.0.0.1/publico"});
+    gio.waitForFinished(30000);
+}
+
+TEST_F(Connections, StartUpKeepsADriveWhoseFileIsOpenAndShowsItConnected) {
+    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);  // the last session's
+    testing_support::Holder editor((Link("J:") + "/hola.txt").toStdString(),
+                                   testing_support::Holder::File);
+    ASSERT_TRUE(editor.Holding());
+    // The load's cancel is refused; connecting the row finds the drive where it belongs.
+    StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");
+    EXPECT_EQ(
+        start.Messages(),
+        std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
+    EXPECT_EQ(start.window.Check1[0]->Value(), 1);
+    EXPECT_TRUE(IsLink(Link("J:")));
+    EXPECT_EQ(editor.ReadHeld(), "hola desde el servidor\n");
 }
 
 TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
