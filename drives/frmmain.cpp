@@ -205,6 +205,7 @@ void frmMain::RunLoadStep(const std::function<void()>& step) {
     try {
         step();
     } catch (const AppError& e) {
+        ++restoreFaults_;
         services_.ui.MsgBox(QString::number(e.number) + QStringLiteral("\n\n") + e.description,
                             platform::vbCritical, texts::LoadErrorTitle);
     }
@@ -223,8 +224,11 @@ void frmMain::LoadRow(int i) {
                                              0);
     });
     RunLoadStep([&] {
-        Check1[i]->SetValue(
-            ReadMarkNumber(mapping_.ReadMappingValue(QStringLiteral("MAPEAR") + n)));
+        const int mark = ReadMarkNumber(mapping_.ReadMappingValue(QStringLiteral("MAPEAR") + n));
+        Check1[i]->SetValue(mark);
+        // The connect action clears the box of a row it could not connect.
+        if (mark == 1 && Check1[i]->Value() != 1)
+            ++restoreFaults_;
     });
 }
 
@@ -235,12 +239,18 @@ void frmMain::Form_Load() {
         Picture2[i]->hide();
         Picture3[i]->hide();
     }
+    Restore_Rows();
+}
+
+bool frmMain::Restore_Rows() {
+    restoreFaults_ = 0;
     bool exists = false;
     RunLoadStep([&] { exists = mapping_.MappingFileExists(); });
-    if (!exists)
-        return;
-    for (int i = 0; i < RowCount; ++i)
-        LoadRow(i);
+    if (exists) {
+        for (int i = 0; i < RowCount; ++i)
+            LoadRow(i);
+    }
+    return restoreFaults_ == 0;
 }
 
 std::array<MappingRow, RowCount> frmMain::Rows() const {

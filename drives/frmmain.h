@@ -48,6 +48,10 @@ public:
 
     // Shows the window, lets it paint once, then restores and reconnects the stored rows.
     void Form_Load();
+    // The restore alone, as the load runs it, also without a window on screen: each stored
+    // device is cancelled, then each row stored as connected is connected again. True when
+    // every row stored as connected ended connected and no load error was reported.
+    bool Restore_Rows();
 
     void Command9_Click();  // "&Guardar Cambios"
     void Command2_Click();  // "&Testea la red"
@@ -82,6 +86,7 @@ private:
     MainServices services_;
     ToolWindows tools_;
     MappingFile mapping_;
+    int restoreFaults_ = 0;  // load errors and rows stored as connected left unconnected
 };
 
 }  // namespace drives
