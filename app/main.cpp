@@ -1,7 +1,10 @@
-// Mapeo starts straight into its main window; the tools open from there.
+// Mapeo starts straight into its main window; the tools open from there. The command line
+// adds the sign-in restore (--reconectar) and what needs no window at all.
 #include <QApplication>
 #include <QPointer>
+#include <iostream>
 
+#include "app/commandline.h"
 #include "browser/frmnwcheck.h"
 #include "drives/frmmain.h"
 #include "platform/echo.h"
@@ -20,8 +23,36 @@
 #include "tcpip/frmtcpip.h"
 
 int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const app::Request request = app::Parse_Arguments(args, app::QtArguments::NotYetTaken);
+    if (const auto status = app::Run_Without_Window(
+            request, platform::SystemFileSystem(), platform::AutostartFolder(),
+            platform::MappingFilePath(), std::cout, std::cerr))
+        return *status;
+    if (request.action == app::Action::Reconnect)
+        app::Prepare_Restore_Platform();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mapeo"));
+    if (const auto status = app::Run_Without_Window(
+            app::Parse_Arguments(QApplication::arguments().mid(1), app::QtArguments::Taken),
+            platform::SystemFileSystem(), platform::AutostartFolder(), platform::MappingFilePath(),
+            std::cout, std::cerr))
+        return *status;
+
+    if (request.action == app::Action::Reconnect) {
+        // With nobody to answer a box, the messages go to standard error instead.
+        app::ConsoleMessages console(platform::SystemWindowServices(), std::cerr);
+        platform::WindowServices& ui =
+            app::Can_Show_Boxes() ? platform::SystemWindowServices() : console;
+        return app::Reconnect_Stored_Rows(
+            {platform::SystemProfileFile(), platform::SystemFileSystem(),
+             platform::SystemNetConnections(), platform::SystemShell(), ui,
+             drives::SystemMappingLocation()},
+            std::cerr);
+    }
 
     const drives::MainServices services{
         platform::SystemProfileFile(),    platform::SystemFileSystem(),
