@@ -2,7 +2,11 @@
 # Sourced by start.sh and test.sh.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev libglib2.0-dev
-    libcups2-dev libc-ares-dev)
+    libcups2-dev libc-ares-dev librsvg2-bin)
+# Building the Debian package and checking it (scripts/package.sh, the package tests); the
+# install test makes a clean Debian root with mmdebstrap.
+PACKAGE_PACKAGES=(debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin)
+INSTALL_TEST_PACKAGES=(mmdebstrap)
 # What connecting drives and printer ports, and pinging without root, use on a desktop.
 RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin)
 # Servers and tools the tests start themselves.
