@@ -25,6 +25,9 @@ skip() {
 cannot_run() {
     [ "$(id -u)" = 0 ] || { echo "it needs root (mmdebstrap's root mode, unshare)"; return; }
     command -v mmdebstrap >/dev/null || { echo "mmdebstrap is not installed"; return; }
+    # The root needs mounts (proc, sys, dev) and the program a network namespace.
+    unshare --mount --net true 2>/dev/null ||
+        { echo "this machine allows no mount or network namespaces"; return; }
     local probe_dir
     probe_dir="$(mktemp -d)"
     if ! timeout 20 /usr/lib/apt/apt-helper download-file \
