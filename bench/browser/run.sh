@@ -18,8 +18,10 @@ smbnet_start "$TAG" 2 "$DIR" MAPEO-BANCO MAPEOGRP "$FILES" || exit 1
 echo "waiting for the browse list..."
 smbnet_wait_browse || exit 1
 
+# No system bus: the browser's DNS-SD would otherwise reach an Avahi daemon of the host.
 in_client() {
-    ip netns exec "$SMBNET_CLIENT_NS" env HOME="$SMBNET_CLIENT_HOME" "$@"
+    ip netns exec "$SMBNET_CLIENT_NS" env HOME="$SMBNET_CLIENT_HOME" \
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$DIR/no-system-bus" "$@"
 }
 
 out="$(in_client MAPEO_BR_SERVER="$SMBNET_SERVER" MAPEO_BR_WORKGROUP="$SMBNET_WORKGROUP" \
