@@ -411,6 +411,8 @@ public:
                 !f.testFlag(QNetworkInterface::IsLoopBack) && interfaces_.size() < MaxInterfaces)
                 interfaces_.push_back(i);
         }
+        if (interfaces_.isEmpty())
+            return false;  // no link to ask on: nothing to wait for
         if (v4_.bind(QHostAddress::AnyIPv4, 0))
             connect(&v4_, &QUdpSocket::readyRead, this, [this] { Read(v4_); });
         if (v6_.bind(QHostAddress::AnyIPv6, 0))
