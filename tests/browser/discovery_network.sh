@@ -146,8 +146,10 @@ XML
 
     if [ "$netbios" = 1 ]; then
         dscnet_samba "$DSCNET_NB_SERVER" mapeo-dsc-nb "$DSCNET_NB_IP" "$DSCNET_NB_WORKGROUP" nb nb
-        setsid ip netns exec mapeo-dsc-nb wsdd -i dsc0 -4 -w "$DSCNET_NB_WORKGROUP" \
-            -n "$DSCNET_NB_SERVER" -U 6d617065-6f00-4000-8000-000000000004 \
+        # wsdd gives the name in lower case here: one node whatever the spelling.
+        setsid ip netns exec mapeo-dsc-nb wsdd -i dsc0 -4 -w "$DSCNET_NB_WORKGROUP" -p \
+            -n "$(echo "$DSCNET_NB_SERVER" | tr 'A-Z' 'a-z')" \
+            -U 6d617065-6f00-4000-8000-000000000004 \
             </dev/null >>"$DSCNET_DIR/nb/wsdd.log" 2>&1 &
     fi
 
