@@ -12,7 +12,7 @@
 #include "browser/images.h"
 #include "browser/keyedtree.h"
 #include "browser/netresource.h"
-#include "drives/frmmain.h"
+#include "browser/targetrows.h"
 #include "platform/folders.h"
 #include "platform/netenum.h"
 #include "platform/windowservices.h"
@@ -31,7 +31,7 @@ inline const QColor LightYellow(255, 255, 192);
 class frmNWCheck : public QWidget {
     Q_OBJECT
 public:
-    frmNWCheck(drives::frmMain& main, BrowserServices services, QWidget* parent = nullptr);
+    frmNWCheck(TargetRows& rows, BrowserServices services, QWidget* parent = nullptr);
     ~frmNWCheck() override;
 
     // Centres the window and builds a new tree: the whole network opened to its first level.
@@ -64,24 +64,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildControls();
-    void ExpandNode(Node* node);
-    void ExpandFolder(Node* node, platform::Folder* folder);
-    void ExpandResource(Node* node);
-    Node* AddResourceNode(Node* parent, const NETRESOURCE& resource);
-    void EnsureVisible(Node* node);
+    void Build_Controls();
+    void Expand_Node(Node* node);
+    void Expand_Folder(Node* node, platform::Folder* folder);
+    void Expand_Resource(Node* node);
+    Node* Add_Resource_Node(Node* parent, const NETRESOURCE& resource);
+    void Ensure_Visible(Node* node);
     // The row number in Text2 when it names a row of the main window; otherwise the user is
     // told and nothing is returned.
-    std::optional<int> RowNumber();
-    void ClearHighlight();
+    std::optional<int> Row_Number();
+    void Clear_Highlight();
     int Twips(int twips) const;
 
-    drives::frmMain& main_;
+    TargetRows& rows_;
     BrowserServices services_;
     std::unique_ptr<NETRESOURCE> root_;
 };
-
-// Brings the process's one browser forward, creating and loading it when none is open.
-frmNWCheck* ShowNetworkBrowser(drives::frmMain& main, const BrowserServices& services);
 
 }  // namespace browser

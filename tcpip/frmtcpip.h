@@ -42,7 +42,7 @@ inline constexpr int UserNameBufferSize = 25;
 class FRMTCPIP : public QWidget {
     Q_OBJECT
 public:
-    // A top-level window that deletes itself when closed.
+    // A top-level window; whoever opens it decides whether it deletes itself when closed.
     explicit FRMTCPIP(TesterServices services, QWidget* parent = nullptr);
     ~FRMTCPIP() override;
 

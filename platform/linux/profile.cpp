@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/errors.h"
 #include "platform/profile.h"
 
 namespace platform {
@@ -191,7 +190,7 @@ public:
 
     BOOL WritePrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR value, LPCSTR file) override {
         if (!app || !file) {
-            lastError_ = ErrorText(EINVAL);
+            lastError_ = EINVAL;
             return 0;
         }
         const QString path = QString::fromLocal8Bit(file);
@@ -200,7 +199,7 @@ public:
             QFile f(path);
             if (f.exists()) {
                 if (!f.open(QIODevice::ReadOnly)) {
-                    lastError_ = ErrorText(errno ? errno : EACCES);
+                    lastError_ = errno ? errno : EACCES;
                     return 0;
                 }
                 lines = SplitLines(Decode(f.readAll()));
@@ -244,25 +243,25 @@ public:
         QSaveFile out(path);
         errno = 0;
         if (!out.open(QIODevice::WriteOnly)) {
-            lastError_ = ErrorText(errno ? errno : EACCES);
+            lastError_ = errno ? errno : EACCES;
             return 0;
         }
         if (out.write(bytes) != bytes.size()) {
-            lastError_ = ErrorText(errno ? errno : EIO);
+            lastError_ = errno ? errno : EIO;
             out.cancelWriting();
             return 0;
         }
         if (!out.commit()) {
-            lastError_ = ErrorText(errno ? errno : EIO);
+            lastError_ = errno ? errno : EIO;
             return 0;
         }
         return 1;
     }
 
-    std::string GetLastErrorText() const override { return lastError_; }
+    DWORD GetLastError() const override { return lastError_; }
 
 private:
-    std::string lastError_;
+    DWORD lastError_ = 0;
 };
 
 }  // namespace

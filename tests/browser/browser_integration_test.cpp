@@ -5,8 +5,14 @@
 #include <QApplication>
 #include <set>
 
+#include "app/mainrows.h"
 #include "browser/frmnwcheck.h"
-#include "browser_fakes.h"
+#include "fakes/desktop.h"
+#include "platform/filesystem.h"
+#include "platform/folders.h"
+#include "platform/netenum.h"
+#include "platform/profile.h"
+#include "support/support.h"
 
 namespace {
 
@@ -36,9 +42,20 @@ protected:
 
     const QString server = qEnvironmentVariable("MAPEO_BR_SERVER");
     const QString workgroup = qEnvironmentVariable("MAPEO_BR_WORKGROUP");
-    browser_testing::MainWindowOnFakes main;
-    testing_support::FakeWindowServices ui;
-    browser::frmNWCheck window{main.window, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
+    // The hand-back goes through the program's own wiring into a main window that never loads.
+    support::TempDir dir;
+    fakes::FakeNetConnections net;
+    fakes::FakeShell shell;
+    fakes::FakeWindowServices ui;
+    drives::frmMain main{
+        drives::MainServices{SystemProfileFile(),
+                             SystemFileSystem(),
+                             net,
+                             shell,
+                             ui,
+                             {dir.Path(), dir.Path("MAPEO.INI"), dir.Path("MAPEO.BAK")}}};
+    app::Main_Window_Rows rows{main};
+    browser::frmNWCheck window{rows, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
 };
 
 TEST_F(BrowserIntegration, EnumerationWalksDownToTheSharesAndThePrinter) {
@@ -104,8 +121,8 @@ TEST_F(BrowserIntegration, WindowWalksDownToAFileAndHandsTheShareToRowThree) {
     window.Text2->setText(QStringLiteral("2"));
     window.cmdmas_Click(0);
     window.Command1_Click();
-    EXPECT_EQ(main.window.TXTNET[2]->text(), Path("publico"));
-    EXPECT_EQ(main.window.TXTNET[2]->palette().color(QPalette::Base), browser::LightYellow);
+    EXPECT_EQ(main.TXTNET[2]->text(), Path("publico"));
+    EXPECT_EQ(main.TXTNET[2]->palette().color(QPalette::Base), browser::LightYellow);
 
     const QString shot = qEnvironmentVariable("MAPEO_BR_SCREENSHOT");
     if (!shot.isEmpty()) {

@@ -13,11 +13,12 @@
 #include <string>
 
 #include "drives/frmmain.h"
+#include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/networking.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
+#include "support/support.h"
 
 namespace {
 
@@ -212,11 +213,11 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     // A connection left over from the last session is dropped by the start-up cancel.
     ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
 
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
     drives::frmMain window(drives::MainServices{
         platform::SystemProfileFile(), platform::SystemFileSystem(),
-        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()});
+        platform::SystemNetConnections(), shell, ui, drives::System_Mapping_Location()});
     window.Form_Load();
 
     ASSERT_EQ(ui.messages.size(), 2u);

@@ -1,42 +1,40 @@
 // The mapping file as the main window reads and saves it, on real files.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "drives/apperror.h"
 #include "drives/mappingfile.h"
 #include "platform/filesystem.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
-#include "support/tempdir.h"
+#include "support/support.h"
 
 namespace {
 
 using drives::MappingFile;
 using drives::MappingRow;
+using drives::Read_Mark_Number;
 using drives::RowCount;
-using testing_support::FakeWindowServices;
-using testing_support::TempDir;
+using Rows = std::array<MappingRow, RowCount>;
 
-std::array<MappingRow, RowCount> DefaultRows() {
-    std::array<MappingRow, RowCount> rows;
-    const char* devices[] = {
-        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
-    for (int i = 0; i < RowCount; ++i) {
-        rows[i].path =
-            i == 0 ? QStringLiteral("\\\\servidor\\unidad a conectar") : QStringLiteral(" ");
-        rows[i].device = QString::fromLatin1(devices[i]);
-    }
+const char* const Devices[RowCount] = {
+    "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
+
+// The rows of an untouched main window, and the file they make.
+Rows DefaultRows() {
+    Rows rows;
+    for (int i = 0; i < RowCount; ++i)
+        rows[i] = {i ? QStringLiteral(" ") : QStringLiteral("\\\\servidor\\unidad a conectar"),
+                   QString::fromLatin1(Devices[i]), 0};
     return rows;
 }
 
 QByteArray DefaultFile() {
     QByteArray s = "[UNIDADES]\r\n";
-    const char* devices[] = {
-        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
-    for (int n = 1; n <= RowCount; ++n) {
-        s += "UNIDAD" + QByteArray::number(n) + "=" +
-             (n == 1 ? QByteArray("\\\\servidor\\unidad a conectar") : QByteArray(" ")) + "\r\n";
-        s += "LETRA" + QByteArray::number(n) + "=" + devices[n - 1] + "\r\n";
-        s += "MAPEAR" + QByteArray::number(n) + "=0\r\n";
+    for (int i = 0; i < RowCount; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        s += "UNIDAD" + n + "=" + DefaultRows()[i].path.toUtf8() + "\r\nLETRA" + n + "=" +
+             Devices[i] + "\r\nMAPEAR" + n + "=0\r\n";
     }
     return s;
 }
@@ -54,35 +52,37 @@ public:
     platform::BOOL WritePrivateProfileStringA(platform::LPCSTR a, platform::LPCSTR k,
                                               platform::LPCSTR v, platform::LPCSTR f) override {
         ++writes;
-        if (failuresLeft > 0) {
-            --failuresLeft;
+        if (failuresLeft > 0 && failuresLeft--)
             return 0;
-        }
         return platform::SystemProfileFile().WritePrivateProfileStringA(a, k, v, f);
     }
-    std::string GetLastErrorText() const override { return "no queda espacio en el disco"; }
+    platform::DWORD GetLastError() const override { return ENOSPC; }
 };
 
-class NoReplaceFileSystem : public platform::FileSystem {
+// The real file system, but the call named in `failing` fails the way `failure` says.
+class FailingFileSystem : public platform::FileSystem {
 public:
+    std::string failing;
+    platform::Status failure = platform::Failure(EACCES);
     platform::FileSystem& real = platform::SystemFileSystem();
+
     bool NormalFileExists(const std::string& p) override { return real.NormalFileExists(p); }
-    bool CopyFileNoReplace(const std::string& a, const std::string& b) override {
-        return real.CopyFileNoReplace(a, b);
+    platform::Status CopyFileNoReplace(const std::string& a, const std::string& b) override {
+        return failing == "copy" ? failure : real.CopyFileNoReplace(a, b);
     }
-    bool ReplaceFile(const std::string&, const std::string&) override { return false; }
-    bool DeleteFile(const std::string& p) override { return real.DeleteFile(p); }
-    bool FlushFile(const std::string& p) override { return real.FlushFile(p); }
-    bool MakeFolder(const std::string& p) override { return real.MakeFolder(p); }
-    bool WriteWholeFile(const std::string& p, const std::string& b) override {
+    platform::Status ReplaceFile(const std::string& a, const std::string& b) override {
+        return failing == "replace" ? failure : real.ReplaceFile(a, b);
+    }
+    platform::Status DeleteFile(const std::string& p) override { return real.DeleteFile(p); }
+    platform::Status FlushFile(const std::string& p) override { return real.FlushFile(p); }
+    platform::Status MakeFolder(const std::string& p) override { return real.MakeFolder(p); }
+    platform::Status WriteWholeFile(const std::string& p, const std::string& b) override {
         return real.WriteWholeFile(p, b);
     }
-    std::string LastErrorText() const override { return "permiso denegado"; }
 };
 
 struct Fixture {
-    TempDir dir;
-    FakeWindowServices ui;
+    support::TempDir dir;
     drives::MappingLocation where{dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"),
                                   dir.Path("cfg/MAPEO.BAK")};
     QByteArray Ini() const { return dir.Read("cfg/MAPEO.INI"); }
@@ -91,93 +91,53 @@ struct Fixture {
         platform::SystemFileSystem().MakeFolder(where.folder);
         dir.Write("cfg/MAPEO.INI", s);
     }
+    MappingFile File(platform::FileSystem& fs = platform::SystemFileSystem(),
+                     platform::ProfileFile& profile = platform::SystemProfileFile()) {
+        return MappingFile(profile, fs, where);
+    }
 };
 
-TEST(ReadMarkNumber, ReadsTheLeadingNumberAndRoundsHalvesToEven) {
-    EXPECT_EQ(drives::ReadMarkNumber("1"), 1);
-    EXPECT_EQ(drives::ReadMarkNumber(" 1 "), 1);
-    EXPECT_EQ(drives::ReadMarkNumber("\t1\n"), 1);
-    EXPECT_EQ(drives::ReadMarkNumber("1.4"), 1);
-    EXPECT_EQ(drives::ReadMarkNumber("0.5"), 0);
-    EXPECT_EQ(drives::ReadMarkNumber("1.5"), 2);
-    EXPECT_EQ(drives::ReadMarkNumber("2.5"), 2);
-    EXPECT_EQ(drives::ReadMarkNumber("-0.5"), 0);
-    EXPECT_EQ(drives::ReadMarkNumber("7"), 7);
-    EXPECT_EQ(drives::ReadMarkNumber("1 0"), 10) << "blanks inside the number are skipped";
-    EXPECT_EQ(drives::ReadMarkNumber("1e1"), 10);
-    EXPECT_EQ(drives::ReadMarkNumber("1x"), 1);
-    EXPECT_EQ(drives::ReadMarkNumber("+1"), 1);
-    EXPECT_EQ(drives::ReadMarkNumber(".6"), 1);
-}
-
-TEST(ReadMarkNumber, TextWithoutDigitsIsZero) {
-    EXPECT_EQ(drives::ReadMarkNumber(""), 0);
-    EXPECT_EQ(drives::ReadMarkNumber("sí"), 0);
-    EXPECT_EQ(drives::ReadMarkNumber("-"), 0);
-    EXPECT_EQ(drives::ReadMarkNumber("e5"), 0);
+TEST(ReadMarkNumber, ReadsTheLeadingNumberRoundingHalvesToEvenAndTextWithoutDigitsAsZero) {
+    const std::pair<const char*, int> cases[] = {
+        {" 1 ", 1},  {"\t1\n", 1}, {"1.4", 1},  {"0.5", 0}, {"1.5", 2},         {"2.5", 2},
+        {"-0.5", 0}, {"1 0", 10},  {"1e1", 10}, {"1x", 1},  {"+1", 1},          {".6", 1},
+        {"", 0},     {"sí", 0},    {"-", 0},    {"e5", 0},  {"32767.4", 32767}, {"-32768", -32768}};
+    for (const auto& [text, mark] : cases)
+        EXPECT_EQ(Read_Mark_Number(QString::fromUtf8(text)), mark) << text;
 }
 
 TEST(ReadMarkNumber, NumbersBeyondSixteenBitsAreAnOverflowErrorNotACrash) {
     for (const char* text : {"32767.5", "40000", "-32769", "1e300", "1e999"}) {
         try {
-            drives::ReadMarkNumber(QString::fromLatin1(text));
+            Read_Mark_Number(QString::fromLatin1(text));
             ADD_FAILURE() << text << " was accepted";
         } catch (const drives::AppError& e) {
             EXPECT_EQ(e.number, drives::ErrOverflow) << text;
         }
     }
-    EXPECT_EQ(drives::ReadMarkNumber("32767.4"), 32767);
-    EXPECT_EQ(drives::ReadMarkNumber("-32768"), -32768);
 }
 
-TEST(MappingFileRead, ValuesComeFromTheSectionAndLongOnesAreCutAt254) {
+TEST(MappingFileRead, ValuesComeFromTheSectionLongOnesCutAt254AndAFolderIsNoFile) {
     Fixture f;
+    MappingFile m = f.File();
+    platform::SystemFileSystem().MakeFolder(f.where.file);
+    EXPECT_FALSE(m.MappingFileExists());
+    QDir().rmdir(QString::fromStdString(f.where.file));
     f.WriteIni("[unidades]\r\nunidad1=" + QByteArray(300, 'p') + "\r\nLETRA1=J:\r\n");
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
     ASSERT_TRUE(m.MappingFileExists());
     EXPECT_EQ(m.ReadMappingValue("UNIDAD1"), QString(254, u'p'));
     EXPECT_EQ(m.ReadMappingValue("LETRA1"), "J:");
     EXPECT_EQ(m.ReadMappingValue("MAPEAR1"), "");
 }
 
-TEST(MappingFileRead, AFolderOrHiddenNameIsNoMappingFile) {
+TEST(SaveMappings, WritesThe36KeysInRowOrderWithOnlyMarkOneAsOneAndNoBackupOfNothing) {
     Fixture f;
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
-    EXPECT_FALSE(m.MappingFileExists());
-    platform::SystemFileSystem().MakeFolder(f.where.file);
-    EXPECT_FALSE(m.MappingFileExists());
-}
-
-TEST(SaveMappings, WithNeitherFileNorBackupWritesThe36KeysInRowOrder) {
-    Fixture f;
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
+    MappingFile m = f.File();
     ASSERT_TRUE(m.SaveMappings(DefaultRows()));
     EXPECT_EQ(f.Ini(), DefaultFile());
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.BAK"));
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.INI.tmp"));
-    EXPECT_TRUE(f.ui.messages.empty());
-}
-
-TEST(SaveMappings, FirstSaveKeepsTheOldFileAsBackupAndLaterSavesNeverReplaceIt) {
-    Fixture f;
-    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n; a comment the user wrote\r\n");
-    const QByteArray original = f.Ini();
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
-    auto rows = DefaultRows();
-    ASSERT_TRUE(m.SaveMappings(rows));
-    EXPECT_EQ(f.Bak(), original);
-    EXPECT_EQ(f.Ini(), DefaultFile()) << "the new file starts afresh";
-
-    rows[3] = {QStringLiteral("\\\\srv\\otra"), QStringLiteral("M:"), 1};
-    ASSERT_TRUE(m.SaveMappings(rows));
-    EXPECT_EQ(f.Bak(), original);
-    EXPECT_TRUE(f.Ini().contains("UNIDAD4=\\\\srv\\otra\r\nLETRA4=M:\r\nMAPEAR4=1\r\n"));
-}
-
-TEST(SaveMappings, OnlyMarkOneIsSavedAsOne) {
-    Fixture f;
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
-    auto rows = DefaultRows();
+    Rows rows = DefaultRows();
     rows[0].mark = 1;
     rows[1].mark = 2;
     ASSERT_TRUE(m.SaveMappings(rows));
@@ -185,65 +145,71 @@ TEST(SaveMappings, OnlyMarkOneIsSavedAsOne) {
     EXPECT_EQ(m.ReadMappingValue("MAPEAR2"), "0");
 }
 
+TEST(SaveMappings, FirstSaveKeepsTheOldFileAsBackupAndLaterSavesNeverReplaceIt) {
+    Fixture f;
+    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n; a comment the user wrote\r\n");
+    const QByteArray original = f.Ini();
+    MappingFile m = f.File();
+    Rows rows = DefaultRows();
+    ASSERT_TRUE(m.SaveMappings(rows));
+    EXPECT_EQ(f.Bak(), original);
+    EXPECT_EQ(f.Ini(), DefaultFile()) << "the new file starts afresh";
+    rows[3] = {QStringLiteral("\\\\srv\\otra"), QStringLiteral("M:"), 1};
+    ASSERT_TRUE(m.SaveMappings(rows));
+    EXPECT_EQ(f.Bak(), original);
+    EXPECT_TRUE(f.Ini().contains("UNIDAD4=\\\\srv\\otra\r\nLETRA4=M:\r\nMAPEAR4=1\r\n"));
+}
+
 TEST(SaveMappings, FieldsAreSavedExactlyAsTheyStandAndReadBackSafely) {
     Fixture f;
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
-    auto rows = DefaultRows();
-    rows[0].path = QStringLiteral("\\\\srv\\Año & $(rm -rf ~)");
+    MappingFile m = f.File();
+    Rows rows = DefaultRows();
+    rows[0].path = QStringLiteral("\\\\srv\\Año & $(rm -rf ~) %2");
     rows[1].path = QStringLiteral("\\\\a\\b\nMAPEAR2=1");
     ASSERT_TRUE(m.SaveMappings(rows));
     EXPECT_EQ(m.ReadMappingValue("UNIDAD1"), rows[0].path);
     EXPECT_EQ(m.ReadMappingValue("MAPEAR2"), "0") << "a line break must not plant a key";
 }
 
-TEST(SaveMappings, AFailingWriteIsTriedOnceMoreThenReportedAndTheOldFileKept) {
+TEST(SaveMappings, AFailingWriteIsTriedOnceMoreThenReportedWithItsReasonAndTheOldFileKept) {
     Fixture f;
     f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n");
     const QByteArray original = f.Ini();
-    FlakyProfile profile;
-    profile.failuresLeft = 1000;
-    MappingFile m(profile, platform::SystemFileSystem(), f.ui, f.where);
-    EXPECT_FALSE(m.SaveMappings(DefaultRows()));
-    EXPECT_EQ(profile.writes, 2) << "one retry, not a loop";
+    FlakyProfile passing;
+    passing.failuresLeft = 1;
+    EXPECT_TRUE(f.File(platform::SystemFileSystem(), passing).SaveMappings(DefaultRows()));
+    f.WriteIni(original);
+    QFile::remove(QString::fromStdString(f.where.backup));
+
+    FlakyProfile lasting;
+    lasting.failuresLeft = 1000;
+    const platform::Status saved =
+        f.File(platform::SystemFileSystem(), lasting).SaveMappings(DefaultRows());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.reason, "no queda espacio en el disco");
+    EXPECT_EQ(lasting.writes, 2) << "one retry, not a loop";
     EXPECT_EQ(f.Ini(), original);
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.INI.tmp"));
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.BAK")) << "nothing was replaced, so nothing backed up";
-    ASSERT_EQ(f.ui.messages.size(), 1u);
-    EXPECT_EQ(f.ui.messages[0].style, platform::vbCritical);
-    EXPECT_TRUE(f.ui.messages[0].text.contains(QString::fromStdString(f.where.file)));
-    EXPECT_TRUE(f.ui.messages[0].text.contains("no queda espacio en el disco"));
 }
 
-TEST(SaveMappings, APassingWriteFailureIsCoveredByTheRetry) {
-    Fixture f;
-    FlakyProfile profile;
-    profile.failuresLeft = 1;
-    MappingFile m(profile, platform::SystemFileSystem(), f.ui, f.where);
-    EXPECT_TRUE(m.SaveMappings(DefaultRows()));
-    EXPECT_EQ(f.Ini(), DefaultFile());
-    EXPECT_TRUE(f.ui.messages.empty());
-}
-
-TEST(SaveMappings, WhenTheNewFileCannotBePutInPlaceTheOldOneStays) {
+TEST(SaveMappings, AReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
     Fixture f;
     f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n");
     const QByteArray original = f.Ini();
-    NoReplaceFileSystem fs;
-    MappingFile m(platform::SystemProfileFile(), fs, f.ui, f.where);
-    EXPECT_FALSE(m.SaveMappings(DefaultRows()));
+    FailingFileSystem fs;
+    fs.failing = "replace";
+    const platform::Status saved = f.File(fs).SaveMappings(DefaultRows());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(saved.reason, "permiso denegado");
     EXPECT_EQ(f.Ini(), original);
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.INI.tmp"));
-    ASSERT_EQ(f.ui.messages.size(), 1u);
-    EXPECT_TRUE(f.ui.messages[0].text.contains("permiso denegado"));
 }
 
-TEST(SaveMappings, AnUnwritableFolderIsReportedNotIgnored) {
+TEST(SaveMappings, AFileWhereTheFolderShouldBeIsReportedAndLeftAlone) {
     Fixture f;
     f.dir.Write("cfg", "a file where the folder should be");
-    MappingFile m(platform::SystemProfileFile(), platform::SystemFileSystem(), f.ui, f.where);
-    EXPECT_FALSE(m.SaveMappings(DefaultRows()));
-    ASSERT_EQ(f.ui.messages.size(), 1u);
-    EXPECT_EQ(f.ui.messages[0].style, platform::vbCritical);
+    EXPECT_FALSE(f.File().SaveMappings(DefaultRows()));
     EXPECT_EQ(f.dir.Read("cfg"), "a file where the folder should be");
 }
 

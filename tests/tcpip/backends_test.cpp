@@ -2,11 +2,16 @@
 // an error gets, and the Windows rules of the user name, sockets start-up and bad handles.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
+#include "platform/echo.h"
 #include "platform/linux/icmp_packets.h"
-#include "tcpip/fakes.h"
+#include "platform/security.h"
+#include "platform/sockets.h"
 
 namespace {
 

@@ -3,15 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QScrollBar>
 
-#include "platform/paths.h"
-#include "support/tempdir.h"
-#include "tcpip/fakes.h"
+#include "tcpip/tester_rig.h"
 
 namespace {
-
-using namespace tcpip_testing;
 
 TEST(Ping, ReplyGivesSevenLinesSilenceSixEachFromAZeroedRecordAndTheCounterWraps) {
     TesterRig rig;
@@ -201,7 +196,7 @@ TEST(CloseDuringScan, AWindowDeletedOutrightInAYieldOrAMessageIsNotTouchedAgain)
     EXPECT_EQ(rig.Probed().size(), 1);
     TesterRig ping;
     ping.echo.createFails = true;
-    ping.ui.onMsgBox = [&](const testing_support::Message&) { delete ping.window.data(); };
+    ping.ui.onMsgBox = [&](const fakes::Message&) { delete ping.window.data(); };
     ping.window->Command1_Click();
     EXPECT_TRUE(ping.window.isNull());
 }
@@ -211,7 +206,7 @@ public:
     HomeInTempDir() : old_(qgetenv("HOME")) { qputenv("HOME", Home().c_str()); }
     ~HomeInTempDir() { qputenv("HOME", old_); }
     std::string Home() const { return dir.Path().substr(0, dir.Path().size() - 1); }
-    testing_support::TempDir dir;
+    support::TempDir dir;
 
 private:
     QByteArray old_;
@@ -277,40 +272,6 @@ TEST(Lookups, TextGoesAsTypedThePresetTextWaitsAndTheAnswerReplacesIt) {
     EXPECT_EQ(during, QStringLiteral(" 10.0.0.99 |no encontrado"));
     EXPECT_EQ(rig.w().txtdns->text(), QString()) << "an empty answer replaces the preset text";
     EXPECT_EQ(rig.resolver.asked, QStringList({"dns:nombre", "ip: 10.0.0.99 "}));
-}
-
-TEST(Controls, CarryTheirNamesForToolsAndScreenReaders) {
-    TesterRig rig;
-    QStringList unnamed;
-    for (const QString& name :
-         QStringLiteral("Text1(0) Text1(3) Label8(2) Command1 Command5 Command7 List1 List2 "
-                        "Shape1(9) User IP Host Port Namet Estado txtdns txtip")
-             .split(u' ')) {
-        auto* w = rig.window->findChild<QWidget*>(name);
-        if (!w || w->accessibleDescription() != name || w->accessibleName().isEmpty())
-            unnamed << name;
-    }
-    EXPECT_EQ(unnamed, QStringList());
-    EXPECT_EQ(rig.w().windowTitle(), QStringLiteral("Sónar TCP/IP .....Ping.....Ping....."));
-}
-
-TEST(LogView, PlacesHitsAndScrollsToRowsByNumberInALongLog) {
-    tcpip::LogModel model;
-    tcpip::LogView view;
-    view.setModel(&model);
-    view.resize(300, 200);
-    view.show();
-    for (int i = 0; i < 200000; ++i)
-        model.Add(QString::number(i));
-    const QModelIndex last = model.index(model.Count() - 1);
-    view.setCurrentIndex(last);
-    EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last)));
-    EXPECT_EQ(view.indexAt(view.visualRect(last).center()), last);
-    EXPECT_FALSE(view.indexAt(QPoint(5, view.visualRect(last).bottom() + 2)).isValid());
-    view.scrollTo(model.index(500), QAbstractItemView::PositionAtTop);
-    EXPECT_EQ(view.indexAt(QPoint(5, 1)).row(), 500);
-    model.Clear();
-    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
 }
 
 }  // namespace

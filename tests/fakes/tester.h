@@ -4,23 +4,17 @@
 #include <arpa/inet.h>
 
 #include <QMap>
-#include <QPointer>
 #include <QStringList>
 #include <cstring>
-#include <ostream>
+#include <functional>
 
-#include "platform/paths.h"
-#include "support/fakes.h"
-#include "tcpip/frmtcpip.h"
+#include "platform/echo.h"
+#include "platform/hostinfo.h"
+#include "platform/resolver.h"
+#include "platform/security.h"
+#include "platform/sockets.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << l.join(u'|').toStdString();
-}
-
-namespace tcpip_testing {
+namespace fakes {
 
 using namespace platform;
 
@@ -141,59 +135,4 @@ struct FakeControl : WinsockControl {
     QString Name() override { return QStringLiteral("Winsock"); }
 };
 
-// A loaded tester window on fakes and the real file system; it deletes itself when closed,
-// the rig deletes it otherwise.
-struct TesterRig {
-    QStringList events;
-    testing_support::FakeWindowServices ui;
-    FakeEcho echo{events};
-    FakeWinSock sockets{events};
-    FakeSecurity security;
-    FakeResolver resolver;
-    FakeControl control;
-    QPointer<tcpip::FRMTCPIP> window;
-
-    TesterRig() {
-        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
-                                      SystemFileSystem(), ui, platform::ScanExportPath()});
-        window->Form_Load();
-    }
-    ~TesterRig() { delete window.data(); }
-    tcpip::FRMTCPIP& w() { return *window; }
-    void Boxes(const QString& dotted) {
-        const QStringList parts = dotted.split(u'.');
-        for (int i = 0; i < 4; ++i)
-            window->Text1[i]->setText(parts[i]);
-    }
-    static QStringList Lines(tcpip::LogModel& m) {
-        QStringList out;
-        for (int i = 0; i < m.Count(); ++i)
-            out << m.Line(i);
-        return out;
-    }
-    QStringList Log() { return Lines(window->List1Lines()); }
-    QStringList Found() { return Lines(window->List2Lines()); }
-    QStringList Probed() const {
-        QStringList out;
-        for (const QString& e : events)
-            if (e.startsWith(QStringLiteral("send:")))
-                out << e.mid(5);
-        return out;
-    }
-    // Runs `action` in the n-th yield, counting from 1.
-    void AtYield(int n, std::function<void()> action) {
-        ui.onDoEvents = [this, n, action] {
-            if (ui.yields == n)
-                action();
-        };
-    }
-};
-
-inline QStringList Range(const QString& prefix, int from, int to) {
-    QStringList out;
-    for (int i = from; i <= to; ++i)
-        out << prefix + QString::number(i);
-    return out;
-}
-
-}  // namespace tcpip_testing
+}  // namespace fakes
