@@ -120,10 +120,16 @@ void frmNWCheck::Build_Controls() {
     resize(Twips(InnerWidth), Twips(InnerHeight));
 }
 
-void frmNWCheck::Form_Load() {
+void frmNWCheck::Centre_Window() {
     const QSize screen = services_.ui.ScreenSize();
     const QSize outer = frameGeometry().size();
+    framing_ = outer - size();
     move((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2);
+}
+
+void frmNWCheck::Form_Load() {
+    Centre_Window();
+    centring_ = true;
 
     tvwNetwork->SetImageList(&imlNWImages);
     Text1->clear();
@@ -157,6 +163,20 @@ void frmNWCheck::Form_Resize() {
 
 void frmNWCheck::Form_Unload() {
     Clear_Highlight();
+}
+
+bool frmNWCheck::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Centred once more when the frame the window manager adds changes the outer size.
+    const QEvent::Type t = event->type();
+    if (centring_ &&
+        (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show ||
+         t == QEvent::WindowActivate) &&
+        frameGeometry().size() - size() != framing_) {
+        centring_ = false;
+        Centre_Window();
+    }
+    return handled;
 }
 
 void frmNWCheck::resizeEvent(QResizeEvent* event) {

@@ -34,7 +34,8 @@ public:
     frmNWCheck(TargetRows& rows, BrowserServices services, QWidget* parent = nullptr);
     ~frmNWCheck() override;
 
-    // Centres the window and builds a new tree: the whole network opened to its first level.
+    // Centres the window by its outer size and builds a new tree: the whole network opened to
+    // its first level.
     void Form_Load();
     // Fits the tree inside the window.
     void Form_Resize();
@@ -60,11 +61,13 @@ public:
     ImageList imlNWImages = NetworkImages();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void Build_Controls();
+    void Centre_Window();
     void Expand_Node(Node* node);
     void Expand_Folder(Node* node, platform::Folder* folder);
     void Expand_Resource(Node* node);
@@ -79,6 +82,10 @@ private:
     TargetRows& rows_;
     BrowserServices services_;
     std::unique_ptr<NETRESOURCE> root_;
+    // The frame's share of the outer size when the window was last centred: a window manager
+    // adds its frame only once the window is shown.
+    QSize framing_;
+    bool centring_ = false;
 };
 
 }  // namespace browser
