@@ -84,7 +84,10 @@ public:
     ~Scan_Guard() {
         if (!window_)
             return;
-        if (--window_->scans_ == 0 && window_->deleteWhenIdle_)
+        if (--window_->scans_ > 0)
+            return;
+        window_->toldBadBox_ = false;
+        if (window_->deleteWhenIdle_)
             window_->deleteLater();
     }
     Scan_Guard(const Scan_Guard&) = delete;
@@ -270,11 +273,13 @@ bool FRMTCPIP::Read_Box(int index, std::int16_t& value) {
     return Read_Whole_Number(Text1[index]->text(), value);
 }
 
-std::optional<QString> FRMTCPIP::Host_Text() {
+std::optional<QString> FRMTCPIP::Host_Text(bool tell) {
     QString host;
     for (int i = 0; i < 4; ++i) {
         std::int16_t value;
         if (!Read_Box(i, value)) {
+            if (!tell)
+                return std::nullopt;
             services_.ui.MsgBox(
                 texts::BadOctet.arg(QString::number(i + 1), Shown(Text1[i]->text())),
                 platform::vbExclamation);
@@ -344,11 +349,13 @@ bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply) {
     Text1[3]->setText(QString::number(ScanLastOctet));
 
     const QPointer<FRMTCPIP> alive(this);
-    const std::optional<QString> host = Host_Text();
+    const std::optional<QString> host = Host_Text(!toldBadBox_);
     if (!alive)
         return false;
     if (!host) {
-        // A box edited into something that is no number ends the scan, as a stop would.
+        // A box edited into something that is no number ends the scan, as a stop would; the
+        // user hears it once, however many scans were running.
+        toldBadBox_ = true;
         Command5_Click();
         ScanLastOctet = std::int16_t(ScanLastOctet + 1);
         return true;

@@ -122,6 +122,22 @@ TEST(NestedScan, TheInterruptedScanFinishesItsStepAtTheSharedPositionAndSkipsOn)
     EXPECT_TRUE(rig.Log().contains(QStringLiteral("16646154--->10.0.254.256")));
 }
 
+TEST(NestedScan, ABoxEditedIntoTextEndsEveryScanWithOneMessage) {
+    TesterRig rig;
+    rig.Boxes(QStringLiteral("10.0.254.250"));
+    rig.ui.onDoEvents = [&] {
+        if (rig.ui.yields == 1)
+            rig.w().Command2_Click();
+        if (rig.ui.yields == 3)
+            rig.w().Text1[1]->setText(QStringLiteral("uno"));
+    };
+    rig.w().Command4_Click();
+    EXPECT_EQ(rig.Probed(), QStringList{QStringLiteral("10.0.254.250")});
+    EXPECT_EQ(rig.ui.messages.size(), 1u);
+    rig.w().Command2_Click();
+    EXPECT_EQ(rig.ui.messages.size(), 2u) << "a later scan tells again";
+}
+
 TEST(ScanYields, ClearPingAndEditsTakeEffectBetweenSteps) {
     TesterRig rig;
     rig.Boxes(QStringLiteral("10.0.0.252"));
