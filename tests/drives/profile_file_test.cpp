@@ -59,6 +59,19 @@ TEST(ProfileRead, OnePairOfOuterQuotesGoesAndEveryLineEndingEndsALine) {
                  {"S", "F", "4"}});
 }
 
+TEST(ProfileRead, LinesTakeTheShapesTheWindowsReaderGivesThem) {
+    ExpectReads(QByteArray("TOP=first\r\n[S\r\nK=in the open header\r\n;LETRA1=J:\r\n"
+                           "[A]B] x\r\nV=abc") +
+                    '\0' + "def\r\nW=uv\x1Awx\r\n",
+                {{"", "TOP", "first"},
+                 {"", "K", "in the open header"},
+                 {"", ";LETRA1", "J:"},
+                 {"", "LETRA1", "-"},
+                 {"S", "K", "-"},
+                 {"A]B", "V", "abc"},
+                 {"A]B", "W", "uv"}});
+}
+
 TEST(ProfileRead, AMissingFileSectionOrKeyGivesTheDefault) {
     TempDir d;
     d.Write("a.ini", "[S]\nA=1\n");
@@ -81,13 +94,13 @@ TEST(ProfileRead, Windows1252FilesFromOlderPcsReadAsTheirCharacters) {
     ExpectReads("\xEF\xBB\xBF[S]\nA=Año\n", {{"S", "A", "Año"}});  // UTF-8 with a BOM
 }
 
-TEST(ProfileWrite, CreatesFileAndSectionWithCrlfLines) {
+TEST(ProfileWrite, CreatesFileAndSectionWithCrlfLinesKeepingTheSectionNameAsGiven) {
     TempDir d;
     ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "UNIDAD1", "\\\\srv\\docs"));
     ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "LETRA1", "J:"));
-    ASSERT_TRUE(Put(d.Path("n.ini"), "OTRA", "X", " "));
+    ASSERT_TRUE(Put(d.Path("n.ini"), "OTRA ", "X", " "));
     EXPECT_EQ(d.Read("n.ini"),
-              "[UNIDADES]\r\nUNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\n[OTRA]\r\nX= \r\n");
+              "[UNIDADES]\r\nUNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\n[OTRA ]\r\nX= \r\n");
     EXPECT_EQ(Get(d.Path("n.ini"), "OTRA", "X", "x"), "");
 }
 
