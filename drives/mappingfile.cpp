@@ -127,7 +127,11 @@ platform::Status MappingFile::SaveMappings(const std::array<MappingRow, RowCount
     if (platform::Status flushed = files_.FlushFile(fresh); !flushed)
         return failed(flushed);
     // The backup is made once, by the first save that finds a mapping file and no backup.
-    files_.CopyFileNoReplace(location_.file, location_.backup);
+    if (MappingFileExists()) {
+        platform::Status backup = files_.CopyFileNoReplace(location_.file, location_.backup);
+        if (!backup && !backup.targetExists)
+            return failed(backup);
+    }
     if (platform::Status replaced = files_.ReplaceFile(fresh, location_.file); !replaced)
         return failed(replaced);
     return {};

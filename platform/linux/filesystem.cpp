@@ -24,13 +24,12 @@ public:
 
     Status CopyFileNoReplace(const std::string& from, const std::string& to) override {
         // A second name for the same file: it appears whole or not at all, and link()
-        // refuses to replace an existing name.
+        // refuses to replace an existing name. Where the file system cannot link (FAT, some
+        // FUSE and CIFS homes answer EPERM, EOPNOTSUPP, ENOSYS...), a copy does the job.
         if (::link(from.c_str(), to.c_str()) == 0)
             return {};
         if (errno == EEXIST)
             return Exists();
-        if (errno != EPERM && errno != EXDEV && errno != EMLINK)
-            return Failure(errno);
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0)
             return Failure(errno);

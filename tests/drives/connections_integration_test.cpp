@@ -13,6 +13,7 @@
 #include <string>
 
 #include "drives/frmmain.h"
+#include "drives/mappingfile.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/networking.h"
@@ -107,6 +108,19 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
     out.close();
     EXPECT_EQ(ReadThrough(QString::fromStdString(Env("MAPEO_TEST_SHARE")) + "/nuevo.txt"),
               "escrito");
+
+    // A home that cannot hard-link, as GVfs's FUSE bridge cannot, still gets its backup.
+    const std::string cfg = (Link("J:") + "/cfg").toStdString();
+    drives::MappingFile mapping(platform::SystemProfileFile(), platform::SystemFileSystem(),
+                                {cfg, cfg + "/MAPEO.INI", cfg + "/MAPEO.BAK"});
+    std::array<drives::MappingRow, drives::RowCount> rows{};
+    for (const char* path : {"\\\\viejo\\a", "\\\\nuevo\\b"}) {
+        rows[0].path = QString::fromLatin1(path);
+        const platform::Status saved = mapping.SaveMappings(rows);
+        ASSERT_TRUE(saved) << saved.reason;
+    }
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.BAK")).contains("viejo"));
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.INI")).contains("nuevo"));
 
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")) || IsLink(Link("J:")));

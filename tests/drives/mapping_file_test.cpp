@@ -193,17 +193,26 @@ TEST(SaveMappings, AFailingWriteIsTriedOnceMoreThenReportedWithItsReasonAndTheOl
     EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.BAK")) << "nothing was replaced, so nothing backed up";
 }
 
-TEST(SaveMappings, AReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
-    Fixture f;
-    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n");
-    const QByteArray original = f.Ini();
+TEST(SaveMappings, ABackupOrAReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
+    for (const char* step : {"copy", "replace"}) {
+        Fixture f;
+        f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n");
+        const QByteArray original = f.Ini();
+        FailingFileSystem fs;
+        fs.failing = step;
+        const platform::Status saved = f.File(fs).SaveMappings(DefaultRows());
+        EXPECT_FALSE(saved) << step;
+        EXPECT_EQ(saved.reason, "permiso denegado") << step;
+        EXPECT_EQ(f.Ini(), original) << step;
+        EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.INI.tmp")) << step;
+    }
+    Fixture f;  // a backup already there is no failure
+    f.WriteIni("[UNIDADES]\r\n");
     FailingFileSystem fs;
-    fs.failing = "replace";
-    const platform::Status saved = f.File(fs).SaveMappings(DefaultRows());
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(saved.reason, "permiso denegado");
-    EXPECT_EQ(f.Ini(), original);
-    EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.INI.tmp"));
+    fs.failing = "copy";
+    fs.failure.targetExists = true;
+    EXPECT_TRUE(f.File(fs).SaveMappings(DefaultRows()));
+    EXPECT_EQ(f.Ini(), DefaultFile());
 }
 
 TEST(SaveMappings, AFileWhereTheFolderShouldBeIsReportedAndLeftAlone) {
