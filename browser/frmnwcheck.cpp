@@ -147,7 +147,7 @@ void frmNWCheck::Form_Load() {
         if (!node)
             continue;
         tvwNetwork->AddPlaceholder(node, ServerImage);
-        Ensure_Visible(node);
+        EnsureVisible(node);
     }
     // The keyboard starts at the root without that counting as a pick.
     tvwNetwork->setCurrentItem(rootNode, 0, QItemSelectionModel::NoUpdate);
@@ -189,7 +189,7 @@ void frmNWCheck::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmNWCheck::Ensure_Visible(Node* node) {
+void frmNWCheck::EnsureVisible(Node* node) {
     for (Node* p = node->parent(); p; p = p->parent())
         p->setExpanded(true);
     tvwNetwork->scrollToItem(node);
@@ -206,10 +206,10 @@ Node* frmNWCheck::Add_Resource_Node(Node* parent, const NETRESOURCE& resource) {
 
 void frmNWCheck::tvwNetwork_Expand(Node* node) {
     if (node && KeyedTree::Tag(node) == NotLoaded)
-        Expand_Node(node);
+        ExpandNode(node);
 }
 
-void frmNWCheck::Expand_Node(Node* node) {
+void frmNWCheck::ExpandNode(Node* node) {
     const WaitCursor wait;
     tvwNetwork->RemovePlaceholder(node);
     const QString image = KeyedTree::Image(node);

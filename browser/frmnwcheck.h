@@ -58,7 +58,7 @@ public:
     QLineEdit* Text2 = nullptr;
     std::array<QPushButton*, 2> cmdmas{};
     QPushButton* Command1 = nullptr;
-    ImageList imlNWImages = NetworkImages();
+    ImageList imlNWImages = Network_Images();
 
 protected:
     bool event(QEvent* event) override;
@@ -68,11 +68,11 @@ protected:
 private:
     void Build_Controls();
     void Centre_Window();
-    void Expand_Node(Node* node);
+    void ExpandNode(Node* node);
     void Expand_Folder(Node* node, platform::Folder* folder);
     void Expand_Resource(Node* node);
     Node* Add_Resource_Node(Node* parent, const NETRESOURCE& resource);
-    void Ensure_Visible(Node* node);
+    void EnsureVisible(Node* node);
     // The row number in Text2 when it names a row of the main window; otherwise the user is
     // told and nothing is returned.
     std::optional<int> Row_Number();

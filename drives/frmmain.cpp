@@ -57,7 +57,7 @@ void frmMain::Build_Controls() {
 
     auto* outer = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
-    auto* emblem = MakePicture(this, pictures::NetworkEmblem());
+    auto* emblem = MakePicture(this, pictures::Network_Emblem());
     emblem->setObjectName(QStringLiteral("Image1"));
     header->addWidget(emblem);
     auto* titles = new QVBoxLayout;
@@ -121,17 +121,17 @@ void frmMain::Build_Controls() {
         pics->setContentsMargins(0, 0, 0, 0);
         pics->setSpacing(2);
         if (Is_Drive_Row(i)) {
-            Picture2[i] = MakePicture(this, pictures::NetworkDrive());
+            Picture2[i] = MakePicture(this, pictures::Network_Drive());
             ui::Name_Control(Picture2[i], ui::Control_Name("Picture2", i),
                              texts::AccConnected.arg(n));
-            Picture3[i] = MakePicture(this, pictures::DisconnectedDrive());
+            Picture3[i] = MakePicture(this, pictures::Disconnected_Drive());
             ui::Name_Control(Picture3[i], ui::Control_Name("Picture3", i),
                              texts::AccNotConnected.arg(n));
             pics->addWidget(Picture2[i]);
             pics->addWidget(Picture3[i]);
         } else {
             const int p = i - DriveRowCount;
-            Picture4[p] = MakePicture(this, pictures::NetworkPrinter());
+            Picture4[p] = MakePicture(this, pictures::Network_Printer());
             ui::Name_Control(Picture4[p], ui::Control_Name("Picture4", p),
                              texts::AccPrinter.arg(n));
             Picture4[p]->hide();
@@ -167,7 +167,7 @@ void frmMain::Build_Controls() {
     QFont lf = Label16->font();
     lf.setUnderline(true);
     Label16->setFont(lf);
-    Label16->setCursor(pictures::FlyingEnvelopeCursor());
+    Label16->setCursor(pictures::Flying_Envelope_Cursor());
     Label16->installEventFilter(this);
     bottom->addWidget(Label16);
     bottom->addStretch(1);
@@ -250,7 +250,7 @@ void frmMain::Command9_Click() {
     const platform::Status saved = mapping_.SaveMappings(Rows());
     if (!saved)
         services_.ui.MsgBox(texts::SaveFailed.arg(QString::number(ErrPathFileAccess),
-                                                  QString::fromStdString(mapping_.location().file),
+                                                  QString::fromStdString(mapping_.Location().file),
                                                   QString::fromStdString(saved.reason)),
                             platform::vbCritical);
 }

@@ -56,7 +56,7 @@ public:
     // old file and says why.
     platform::Status SaveMappings(const std::array<MappingRow, RowCount>& rows);
 
-    const MappingLocation& location() const { return location_; }
+    const MappingLocation& Location() const { return location_; }
 
 private:
     bool Write_With_Retry(const std::string& file, const QString& key, const QString& value);

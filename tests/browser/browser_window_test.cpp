@@ -15,15 +15,10 @@ namespace {
 using browser::frmNWCheck;
 using browser::KeyedTree;
 using browser::Node;
+using fakes::Box;
 using fakes::FakeRecord;
+using fakes::Leaf;
 using namespace platform;
-
-FakeRecord Box(DWORD display, std::string remote) {
-    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, std::move(remote), {}};
-}
-FakeRecord Leaf(DWORD type, std::string remote, DWORD display = RESOURCEDISPLAYTYPE_SHARE) {
-    return {type, display, RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
-}
 
 QStringList Keys(const Node* node) {
     QStringList keys;
@@ -163,7 +158,7 @@ TEST_F(BrowserWindowTest, AwkwardNamesExpandWithoutHarm) {
 TEST_F(BrowserWindowTest, EveryNodeShowsThePictureOfItsKindAndUnknownKindsAGenericOne) {
     OpenServer();
     Expand("\\\\SRV\\docs");
-    const QImage generic = browser::GenericImage().toImage();
+    const QImage generic = browser::Generic_Image().toImage();
     for (const char* key : {"_ROOT", "Red", "WG", "\\\\SRV", "\\\\SRV\\docs", "\\\\SRV\\c$",
                             "\\\\SRV\\laser", "\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\a.txt"}) {
         const QImage shown = N(key)->icon(0).pixmap(16).toImage();
@@ -194,18 +189,17 @@ TEST_F(BrowserWindowTest, ClickedNodeGivesItsNetworkPath) {
 
 TEST_F(BrowserWindowTest, PlusAndMinusMoveTheTintBetweenOneAndTwelve) {
     rows.colours[7] = Qt::red;
-    window.Text2->setText(QStringLiteral("3"));
-    window.cmdmas[0]->click();
-    EXPECT_EQ(window.Text2->text(), QStringLiteral("4"));
-    ExpectTintOnly(3);
-    window.Text2->setText(QStringLiteral("12"));
-    window.cmdmas_Click(0);
-    EXPECT_EQ(window.Text2->text(), QStringLiteral("12"));
-    ExpectTintOnly(11);
-    window.Text2->setText(QStringLiteral("1"));
-    window.cmdmas_Click(1);
-    EXPECT_EQ(window.Text2->text(), QStringLiteral("1"));
-    ExpectTintOnly(0);
+    const struct {
+        const char* from;
+        int button;
+        const char* to;
+    } steps[] = {{"3", 0, "4"}, {"12", 0, "12"}, {"1", 1, "1"}};
+    for (const auto& step : steps) {
+        window.Text2->setText(QString::fromLatin1(step.from));
+        window.cmdmas[step.button]->click();
+        EXPECT_EQ(window.Text2->text(), QString::fromLatin1(step.to));
+        ExpectTintOnly(window.Text2->text().toInt() - 1);
+    }
 }
 
 TEST_F(BrowserWindowTest, OkWritesThePathIntoTheRowTypedAndDoesNothingElse) {
