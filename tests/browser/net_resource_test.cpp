@@ -10,17 +10,11 @@ namespace {
 using browser::NetRecord;
 using browser::NETRESOURCE;
 using browser::NetResources;
+using fakes::Box;
 using fakes::FakeNetEnumeration;
 using fakes::FakeRecord;
+using fakes::Leaf;
 using namespace platform;
-
-FakeRecord Box(DWORD display, std::string remote, std::string comment = {}) {
-    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, std::move(remote),
-            std::move(comment)};
-}
-FakeRecord Leaf(DWORD type, std::string remote, DWORD display = RESOURCEDISPLAYTYPE_SHARE) {
-    return {type, display, RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
-}
 
 std::vector<std::string> Names(NetResources& list) {
     std::vector<std::string> names;
@@ -135,20 +129,6 @@ TEST_F(NetResourceTest, NameReportedTwiceKeepsTheFirstResource) {
     net.containers["WG"].push_back(Box(RESOURCEDISPLAYTYPE_SERVER, "\\\\srv", "otro"));
     ASSERT_EQ(Wg()->Children().Count(), 1);
     EXPECT_EQ(Server()->Comment(), QStringLiteral("servidor"));
-}
-
-TEST(NetResourceProperties, TheShortNameIsWhatFollowsTheLastBackslash) {
-    FakeNetEnumeration net;
-    NETRESOURCE r(net);
-    EXPECT_EQ(r.ResourceTypeName(), QStringLiteral("Generic")) << "a new object is a root";
-    const std::pair<const char*, const char*> names[] = {
-        {"\\\\SERVER\\PRINTER", "PRINTER"}, {"WG", "WG"}, {"\\\\SERVER\\DOCS\\", ""}};
-    for (const auto& [remote, shortName] : names) {
-        r.InitFromRecord({0, 0, 0, 0, {}, QString::fromLatin1(remote), {}, {}});
-        EXPECT_EQ(r.ShortName(), QString::fromLatin1(shortName)) << remote;
-    }
-    r.InitFromRecord({0, 0, 12, 0, {}, {}, {}, {}});
-    EXPECT_EQ(r.ResourceTypeName(), QString()) << "a type with no name";
 }
 
 TEST(NetResourcesCollection, ItemsByKeyWithoutCaseOrByPositionAndNoneWhenMissing) {

@@ -42,28 +42,6 @@ TEST(SmbEnumeration, OnlyTheNetworkProviderWorkgroupsAndServersOpen) {
     }
 }
 
-TEST(SmbEnumeration, ServerListingGivesSharesAdminSharesAndPrintersButNoIpc) {
-    const auto r = smbenum::RecordsFromListing({Container::Server, "SRV"},
-                                               {{Entry::FileShare, "docs", "Documentos"},
-                                                {Entry::FileShare, "datos$", ""},
-                                                {Entry::PrinterShare, "laser", ""},
-                                                {Entry::IpcShare, "IPC$", ""}});
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0].remoteName, "\\\\SRV\\docs");
-    EXPECT_EQ(r[0].comment, "Documentos");
-    EXPECT_EQ(r[0].provider, smbenum::ProviderName);
-    EXPECT_EQ(r[1].dwDisplayType, RESOURCEDISPLAYTYPE_SHAREADMIN);
-    EXPECT_EQ(r[2].dwType, RESOURCETYPE_PRINT);
-    EXPECT_TRUE(smbenum::PassesFilter(r[2], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-    EXPECT_FALSE(smbenum::PassesFilter(r[2], RESOURCETYPE_DISK, 0));
-    const auto servers =
-        smbenum::RecordsFromListing({Container::Workgroup, "WG"}, {{Entry::Server, "SRV", "x"}});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0].remoteName, "\\\\SRV");
-    EXPECT_TRUE(smbenum::PassesFilter(servers[0], RESOURCETYPE_DISK, 0));
-    EXPECT_FALSE(smbenum::PassesFilter(servers[0], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-}
-
 TEST(SmbEnumeration, BufferHoldsRecordsThenTheirStringsAndAsksToGrowWhenTooSmall) {
     const auto records = smbenum::RecordsFromListing(
         {Container::Server, "SRV"},

@@ -2,15 +2,14 @@
 // call, and the main window's rows.
 #pragma once
 
+#include <QColor>
+#include <QString>
+#include <array>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <QColor>
-#include <QString>
-#include <array>
 
 #include "browser/targetrows.h"
 #include "platform/folders.h"
@@ -23,6 +22,15 @@ struct FakeRecord {
     std::string remote, comment;
     bool nullRemote = false;  // handed out as a null pointer
 };
+// A container (workgroup, server...) and a connectable share or printer.
+inline FakeRecord Box(platform::DWORD display, std::string remote, std::string comment = {}) {
+    return {platform::RESOURCETYPE_ANY, display, platform::RESOURCEUSAGE_CONTAINER,
+            std::move(remote), std::move(comment)};
+}
+inline FakeRecord Leaf(platform::DWORD type, std::string remote,
+                       platform::DWORD display = platform::RESOURCEDISPLAYTYPE_SHARE) {
+    return {type, display, platform::RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
+}
 
 // A neighbourhood described container by container ("" is the whole network), handed out
 // with the system's buffer protocol.

@@ -29,7 +29,7 @@ void Put(void* buffer, std::size_t offset, T v) {
     std::memcpy(static_cast<char*>(buffer) + offset, &v, sizeof v);
 }
 
-// Hosts in `answering` echo the request; the others get `statusFor` or stay silent (11010).
+// Hosts in `answering` echo the request; the others stay silent (11010).
 // Only the fields a real service writes are written.
 struct FakeEcho : IcmpEcho {
     explicit FakeEcho(QStringList& e) : events(e) {}
@@ -45,12 +45,10 @@ struct FakeEcho : IcmpEcho {
         options = o;
         bufferSize = replySize;
         timeout = ms;
-        if (duringSend)
-            duringSend();
         if (writeNothing)
             return 0;
         const bool answers = h == Handle() && answering.contains(Dotted(to));
-        const int status = h != Handle() ? 11050 : answers ? 0 : statusFor.value(Dotted(to), 11010);
+        const int status = h != Handle() ? 11050 : answers ? 0 : 11010;
         Put(reply, 0, to);
         Put(reply, 4, std::int32_t(status));
         Put(reply, 8, std::int32_t(answers));
@@ -70,12 +68,10 @@ struct FakeEcho : IcmpEcho {
 
     QStringList& events;
     QStringList answering;
-    QMap<QString, int> statusFor;
     bool createFails = false, writeNothing = false;
     std::string request;
     IP_OPTION_INFORMATION* options = nullptr;
     DWORD bufferSize = 0, timeout = 0;
-    std::function<void()> duringSend;
 };
 
 struct FakeWinSock : WinSock {
@@ -98,7 +94,6 @@ struct FakeWinSock : WinSock {
 // GetUserNameA with the Windows buffer rules.
 struct FakeSecurity : Security {
     BOOL GetUserNameA(LPSTR buffer, LPDWORD size) override {
-        offered = *size;
         const DWORD needed = DWORD(name.size() + 1);
         const bool fits = *size >= needed;
         if (fits)
@@ -108,7 +103,6 @@ struct FakeSecurity : Security {
     }
     DWORD GetLastError() const override { return ERROR_INSUFFICIENT_BUFFER; }
     std::string name = "maria";
-    DWORD offered = 0;
 };
 
 struct FakeResolver : NameResolver {

@@ -1,5 +1,5 @@
-// A loaded tester window on fakes and the real file system. As the program opens it, it
-// deletes itself when closed; the rig deletes it otherwise.
+// A loaded tester window on fakes, exporting into a folder of its own. As the program opens
+// it, it deletes itself when closed; the rig deletes it otherwise.
 #pragma once
 
 #include <QPointer>
@@ -7,11 +7,11 @@
 #include "fakes/desktop.h"
 #include "fakes/tester.h"
 #include "platform/filesystem.h"
-#include "platform/paths.h"
 #include "support/support.h"
 #include "tcpip/frmtcpip.h"
 
 struct TesterRig {
+    support::TempDir dir;
     QStringList events;
     fakes::FakeWindowServices ui;
     fakes::FakeEcho echo{events};
@@ -21,19 +21,17 @@ struct TesterRig {
     fakes::FakeControl control;
     QPointer<tcpip::FRMTCPIP> window;
 
-    TesterRig() {
-        window =
-            new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
-                                 platform::SystemFileSystem(), ui, platform::ScanExportPath()});
+    explicit TesterRig(const char* exportFile = "escaner.txt") {
+        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
+                                      platform::SystemFileSystem(), ui, dir.Path(exportFile)});
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->Form_Load();
     }
     ~TesterRig() { delete window.data(); }
     tcpip::FRMTCPIP& w() { return *window; }
     void Boxes(const QString& dotted) {
-        const QStringList parts = dotted.split(u'.');
         for (int i = 0; i < 4; ++i)
-            window->Text1[i]->setText(parts[i]);
+            window->Text1[i]->setText(dotted.section(u'.', i, i));
     }
     static QStringList Lines(tcpip::LogModel& m) {
         QStringList out;
@@ -44,11 +42,7 @@ struct TesterRig {
     QStringList Log() { return Lines(window->List1Lines()); }
     QStringList Found() { return Lines(window->List2Lines()); }
     QStringList Probed() const {
-        QStringList out;
-        for (const QString& e : events)
-            if (e.startsWith(QStringLiteral("send:")))
-                out << e.mid(5);
-        return out;
+        return QStringList(events).filter(QStringLiteral("send:")).replaceInStrings("send:", "");
     }
     // Runs `action` in the n-th yield, counting from 1.
     void AtYield(int n, std::function<void()> action) {
