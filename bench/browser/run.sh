@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Network browser benchmarks, beside smbclient on the same server in the same run. Starts a
 # Samba server with a folder of 10,000 files in namespaces of its own and removes them after.
-#   bash bench/browser/run.sh [BUILD_DIR [REPETITIONS]]       (as root)
+#   bash bench/browser/run.sh [--build DIR] [--reps N]     (as root, after a build)
 set -u
 cd "$(dirname "$0")/../.."
-BUILD="$(cd "${1:-build}" && pwd)"
-REPS="${2:-10}"
+BUILD=build REPS=10
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) BUILD=$2; shift 2 ;;
+        --reps) REPS=$2; shift 2 ;;
+        *) echo "usage: $0 [--build DIR] [--reps N]" >&2; exit 2 ;;
+    esac
+done
+BUILD="$(cd "$BUILD" && pwd)"
 FILES=10000
 . scripts/browser-demo.sh
 
