@@ -155,19 +155,6 @@ TEST_F(BrowserWindowTest, AwkwardNamesExpandWithoutHarm) {
     EXPECT_EQ(first->parent(), N("WG"));
 }
 
-TEST_F(BrowserWindowTest, EveryNodeShowsThePictureOfItsKindAndUnknownKindsAGenericOne) {
-    OpenServer();
-    Expand("\\\\SRV\\docs");
-    const QImage generic = browser::Generic_Image().toImage();
-    for (const char* key : {"_ROOT", "Red", "WG", "\\\\SRV", "\\\\SRV\\docs", "\\\\SRV\\c$",
-                            "\\\\SRV\\laser", "\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\a.txt"}) {
-        const QImage shown = N(key)->icon(0).pixmap(16).toImage();
-        EXPECT_EQ(shown, window.imlNWImages.Picture(KeyedTree::Image(N(key))).toImage()) << key;
-        EXPECT_NE(shown, generic) << key;
-    }
-    EXPECT_EQ(N("\\\\ODD")->icon(0).pixmap(16).toImage(), generic) << "display type 12";
-}
-
 TEST_F(BrowserWindowTest, ClickedNodeGivesItsNetworkPath) {
     OpenServer();
     Expand("\\\\SRV\\docs");

@@ -46,17 +46,13 @@ protected:
         drives::ToolWindows{[this] { ++testerRequests; }, [this] { ++browserRequests; }}};
 };
 
-TEST_F(MainWindowTest, WithoutAMappingFileTheDesignTableShowsAfterOnePaintAndNothingIsCalled) {
+TEST_F(MainWindowTest, WithoutAMappingFileNothingIsCalledAfterTheOnePaint) {
+    platform::SystemFileSystem().MakeFolder(dir.Path("cfg/MAPEO.INI"));  // a folder is no file
     window.Form_Load();
-    EXPECT_EQ(window.TXTNET[0]->text(), "\\\\servidor\\unidad a conectar");
-    EXPECT_EQ(window.TXTNET[5]->text(), " ");
-    EXPECT_EQ(window.TXTLOCAL[8]->text(), "R:");
-    EXPECT_EQ(window.TXTLOCAL[9]->text(), "LPT1:");
-    for (int i = 0; i < drives::RowCount; ++i) {
-        EXPECT_EQ(window.Check1[i]->Value(), 0);
-        EXPECT_FALSE(i < 9 ? Shown(window.Picture2[i]) || Shown(window.Picture3[i])
-                           : Shown(window.Picture4[i - 9]));
-    }
+    for (int i = 0; i < drives::RowCount; ++i)
+        EXPECT_FALSE(window.Check1[i]->Value() ||
+                     (i < 9 ? Shown(window.Picture2[i]) || Shown(window.Picture3[i])
+                            : Shown(window.Picture4[i - 9])));
     EXPECT_EQ(ui.yields, 1) << "the window paints once before anything is read";
     EXPECT_TRUE(log.events.empty());
     EXPECT_TRUE(window.isVisible());
@@ -92,20 +88,18 @@ TEST_F(MainWindowTest, ConnectingSendsTheRowAsTypedAndShowsItsTextsWhole) {
     window.Check1[8]->SetValue(1);
     ASSERT_EQ(net.adds.size(), 1u);
     const auto& c = net.adds[0];
-    EXPECT_EQ(c.local, "r:");
-    EXPECT_EQ(c.remote, " \\\\srv\\50%2d ") << "surrounding blanks reach the platform";
+    EXPECT_EQ(std::tuple(c.local, c.remote),
+              std::tuple(std::string("r:"), std::string(" \\\\srv\\50%2d ")))
+        << "surrounding blanks reach the platform";
     EXPECT_EQ(std::tuple(c.record.dwScope, c.record.dwType, c.record.dwDisplayType,
-                         c.record.dwUsage, c.flags),
-              std::tuple(2u, 1u, 3u, 1u, 1u));
+                         c.record.dwUsage, c.flags, c.credentialsNull),
+              std::tuple(2u, 1u, 3u, 1u, 1u, true));
     EXPECT_EQ(c.record.lpComment, c.record.lpProvider);
-    EXPECT_TRUE(c.credentialsNull);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, " Conexión realizada con éxito en  \\\\srv\\50%2d  <-> r:")
         << "a %2 in the path is no place for the device";
-    EXPECT_EQ(ui.messages[0].style, 0);
-    EXPECT_EQ(ui.messages[0].title, QString());
-    EXPECT_TRUE(Shown(window.Picture2[8]));
-    EXPECT_FALSE(Shown(window.Picture3[8]));
+    EXPECT_EQ(std::tuple(ui.messages[0].style, ui.messages[0].title), std::tuple(0, QString()));
+    EXPECT_TRUE(Shown(window.Picture2[8]) && !Shown(window.Picture3[8]));
 
     // Port rows are printers and drive rows drives, whatever their text says.
     SetRow(9, "\\\\srv\\laser", "J:");
@@ -134,8 +128,7 @@ TEST_F(MainWindowTest, AFailedConnectionReportsTheNestedDisconnectFirst) {
     EXPECT_EQ(std::tuple(ui.messages[3].style, ui.messages[3].title),
               std::tuple(48, QStringLiteral("Dispositivo compartido no conectado.")));
     EXPECT_EQ(window.Check1[0]->Value(), 0);
-    EXPECT_FALSE(Shown(window.Picture2[0]));
-    EXPECT_TRUE(Shown(window.Picture3[0]));
+    EXPECT_TRUE(!Shown(window.Picture2[0]) && Shown(window.Picture3[0]));
 
     ui.messages.clear();  // the nested disconnect succeeds this time
     window.Check1[0]->SetValue(1);
@@ -244,12 +237,10 @@ TEST_F(MainWindowTest, SaveWritesWhatTheFieldsShowOrSaysWhyItKeptTheOldFile) {
     QTest::mouseClick(window.Command9, Qt::LeftButton);
     const QByteArray ini = dir.Read("cfg/MAPEO.INI");
     EXPECT_TRUE(ini.startsWith("[UNIDADES]\r\nUNIDAD1=\\\\servidor\\unidad a conectar\r\n"));
-    EXPECT_TRUE(ini.contains("UNIDAD3=\\\\srv\\A\xC3\xB1o\r\nLETRA3=L:\r\nMAPEAR3=1\r\n"));
+    EXPECT_TRUE(ini.contains("UNIDAD3=\\\\srv\\A\xC3\xB1o\r\nLETRA3=L:\r\nMAPEAR3=1\r\nUNIDAD4"));
     EXPECT_TRUE(ini.contains("MAPEAR4=0\r\n"));
 
-    QFile::remove(QString::fromStdString(dir.Path("cfg/MAPEO.INI")));
-    QFile::remove(QString::fromStdString(dir.Path("cfg/MAPEO.BAK")));
-    QDir().rmdir(QString::fromStdString(dir.Path("cfg")));
+    QDir(QString::fromStdString(dir.Path("cfg"))).removeRecursively();
     dir.Write("cfg", "not a folder");
     ui.messages.clear();
     window.Command9_Click();
