@@ -1,5 +1,5 @@
-// The Linux enumeration's own rules, without a server: what a record names, what a listing
-// becomes, the buffer it fills and the addresses it builds.
+// The Linux enumeration's own rules, without a server: the buffer it fills and the folder
+// addresses it builds.
 #include <gtest/gtest.h>
 
 #include <cstring>
