@@ -5,14 +5,21 @@
 #   avahi-browse -rtp _smb._tcp   the whole process, browse and resolve until "all for now"
 #   wsdd --discovery              its own log, from sending its Probe to "discovered NAME"
 # Builds the network of tests/browser/discovery_network.sh and removes it after.
-#   bash bench/browser/discovery.sh [BUILD_DIR [REPETITIONS]]       (as root)
+#   bash bench/browser/discovery.sh [--build DIR] [--reps N]   (as root; run.sh runs it too)
 set -u
 if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
     exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
 fi
 cd "$(dirname "$0")/../.."
-BUILD="$(cd "${1:-build}" && pwd)"
-REPS="${2:-10}"
+BUILD=build REPS=10
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) BUILD=$2; shift 2 ;;
+        --reps) REPS=$2; shift 2 ;;
+        *) echo "usage: $0 [--build DIR] [--reps N]" >&2; exit 2 ;;
+    esac
+done
+BUILD="$(cd "$BUILD" && pwd)"
 . scripts/browser-demo.sh
 . tests/browser/discovery_network.sh
 

@@ -8,7 +8,8 @@
 #include <QStringList>
 
 #include "browser/frmnwcheck.h"
-#include "browser_fakes.h"
+#include "fakes/browser.h"
+#include "fakes/desktop.h"
 #include "platform/networking.h"
 #include "platform/paths.h"
 
@@ -49,9 +50,9 @@ protected:
 
     const QString wsdServer = QStringLiteral("\\\\") + Env("MAPEO_DSC_WSD_SERVER");
     NETRESOURCE root{SystemNetEnumeration()};
-    browser_testing::MainWindowOnFakes main;
-    testing_support::FakeWindowServices ui;
-    browser::frmNWCheck window{main.window, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
+    fakes::FakeTargetRows rows;
+    fakes::FakeWindowServices ui;
+    browser::frmNWCheck window{rows, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
 };
 
 TEST_F(Discovery, WsDiscoveryServerWalksDownToAFolderUnderItsWorkgroup) {
