@@ -35,9 +35,12 @@ QString AutostartEntry() {
 int Add_Autostart_Entry(platform::FileSystem& files, const std::string& folder, std::ostream& out,
                         std::ostream& err) {
     const std::string path = folder + '/' + AutostartEntryName;
-    if (!files.MakeFolder(folder) || !files.WriteWholeFile(path, AutostartEntry().toStdString())) {
+    platform::Status written = files.MakeFolder(folder);
+    if (written)
+        written = files.WriteWholeFile(path, AutostartEntry().toStdString());
+    if (!written) {
         Print(err, texts::AutostartWriteFailed.arg(QString::fromStdString(path),
-                                                   QString::fromStdString(files.LastErrorText())));
+                                                   QString::fromStdString(written.reason)));
         return ExitFailed;
     }
     Print(out, texts::AutostartAdded.arg(QString::fromStdString(path)));
@@ -51,9 +54,9 @@ int Remove_Autostart_Entry(platform::FileSystem& files, const std::string& folde
         Print(out, texts::AutostartAbsent.arg(QString::fromStdString(path)));
         return ExitOk;
     }
-    if (!files.DeleteFile(path)) {
+    if (const platform::Status deleted = files.DeleteFile(path); !deleted) {
         Print(err, texts::AutostartDeleteFailed.arg(QString::fromStdString(path),
-                                                    QString::fromStdString(files.LastErrorText())));
+                                                    QString::fromStdString(deleted.reason)));
         return ExitFailed;
     }
     Print(out, texts::AutostartRemoved.arg(QString::fromStdString(path)));

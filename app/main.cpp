@@ -1,10 +1,12 @@
 // Mapeo starts straight into its main window; the tools open from there. The command line
 // adds the sign-in restore (--reconectar) and what needs no window at all.
 #include <QApplication>
-#include <QPointer>
+#include <functional>
 #include <iostream>
 
 #include "app/commandline.h"
+#include "app/mainrows.h"
+#include "app/toolwindow.h"
 #include "browser/frmnwcheck.h"
 #include "drives/frmmain.h"
 #include "platform/echo.h"
@@ -50,38 +52,34 @@ int main(int argc, char** argv) {
         return app::Reconnect_Stored_Rows(
             {platform::SystemProfileFile(), platform::SystemFileSystem(),
              platform::SystemNetConnections(), platform::SystemShell(), ui,
-             drives::SystemMappingLocation()},
+             drives::System_Mapping_Location()},
             std::cerr);
     }
 
-    const drives::MainServices services{
-        platform::SystemProfileFile(),    platform::SystemFileSystem(),
-        platform::SystemNetConnections(), platform::SystemShell(),
-        platform::SystemWindowServices(), drives::SystemMappingLocation()};
-    const browser::BrowserServices browserServices{platform::SystemNetEnumeration(),
-                                                   platform::SystemFileSystemObject(),
-                                                   platform::SystemWindowServices()};
+    // The main window's buttons open the tools, which are made once the window exists.
+    std::function<void()> showTester, showBrowser;
+    drives::frmMain main(
+        drives::MainServices{platform::SystemProfileFile(), platform::SystemFileSystem(),
+                             platform::SystemNetConnections(), platform::SystemShell(),
+                             platform::SystemWindowServices(), drives::System_Mapping_Location()},
+        drives::ToolWindows{[&] { showTester(); }, [&] { showBrowser(); }});
 
-    drives::frmMain* mainWindow = nullptr;
-    drives::ToolWindows tools;
-    tools.showBrowser = [&] { browser::ShowNetworkBrowser(*mainWindow, browserServices); };
-    QPointer<tcpip::FRMTCPIP> tester;
-    tools.showTester = [&tester] {
-        // A tester closed during a scan hides at once and goes when the scan has unwound.
-        if (!tester || !tester->isVisible()) {
-            tester = new tcpip::FRMTCPIP(tcpip::TesterServices{
-                platform::SystemIcmpEcho(), platform::SystemWinSock(), platform::SystemSecurity(),
-                platform::SystemNameResolver(), platform::SystemWinsockControl(),
-                platform::SystemFileSystem(), platform::SystemWindowServices(),
-                platform::ScanExportPath()});
-            tester->Form_Load();
-        }
-        tester->show();
-        tester->raise();
-        tester->activateWindow();
-    };
-    drives::frmMain main(services, tools);
-    mainWindow = &main;
+    app::Main_Window_Rows rows(main);
+    app::Tool_Window<browser::frmNWCheck> browserWindow([&] {
+        return new browser::frmNWCheck(
+            rows, {platform::SystemNetEnumeration(), platform::SystemFileSystemObject(),
+                   platform::SystemWindowServices()});
+    });
+    app::Tool_Window<tcpip::FRMTCPIP> testerWindow([] {
+        return new tcpip::FRMTCPIP(
+            tcpip::TesterServices{platform::SystemIcmpEcho(), platform::SystemWinSock(),
+                                  platform::SystemSecurity(), platform::SystemNameResolver(),
+                                  platform::SystemWinsockControl(), platform::SystemFileSystem(),
+                                  platform::SystemWindowServices(), platform::ScanExportPath()});
+    });
+    showBrowser = [&] { browserWindow.Show(); };
+    showTester = [&] { testerWindow.Show(); };
+
     main.Form_Load();
     return QApplication::exec();
 }

@@ -22,7 +22,7 @@ inline constexpr int DriveRowCount = 9;
 inline constexpr int PortRowCount = 3;
 
 // Rows 0 to 8 are drives, every later row a printer port; the device text never decides.
-constexpr bool IsDriveRow(int index) {
+constexpr bool Is_Drive_Row(int index) {
     return index < DriveRowCount;
 }
 
@@ -79,9 +79,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildControls();
-    void LoadRow(int index);
-    void RunLoadStep(const std::function<void()>& step);
+    void Build_Controls();
+    void Load_Row(int index);
+    void Run_Load_Step(const std::function<void()>& step);
 
     MainServices services_;
     ToolWindows tools_;

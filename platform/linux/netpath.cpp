@@ -3,6 +3,8 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/linux/discovery_hosts.h"
+
 namespace platform::netpath {
 namespace {
 
@@ -88,7 +90,7 @@ std::optional<std::string> PortQueueName(const char* text) {
 }
 
 std::string SmbUri(const std::string& server, const std::string& share) {
-    return "smb://" + Encode(server) + "/" + Encode(share);
+    return "smb://" + Encode(discovery::SmbHostFor(server)) + "/" + Encode(share);
 }
 
 }  // namespace platform::netpath

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/linux/discovery.h"
+#include "platform/linux/discovery_hosts.h"
 #include "platform/linux/smb_enum_client.h"
 #include "platform/linux/smb_enum_records.h"
 #include "platform/netenum.h"
@@ -47,15 +49,25 @@ int ListContainer(const Container& c, std::vector<Entry>& entries) {
     switch (c.kind) {
         case Container::Root:
             return 0;
+        // SMB1 browse lists, with what WS-Discovery and DNS-SD found merged in.
         case Container::Provider:
-            return smbclient::ListDirectory(Dialect::Browsing, "smb://", entries);
+            return discovery::ListWorkgroups(
+                [](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing, "smb://", out);
+                },
+                entries);
         case Container::Workgroup:
-            return smbclient::ListDirectory(Dialect::Browsing,
-                                            "smb://" + smbclient::EncodePart(c.name), entries);
+            return discovery::ListServers(
+                c.name,
+                [&c](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing,
+                                                    "smb://" + smbclient::EncodePart(c.name), out);
+                },
+                entries);
         case Container::Server: {
             // Share lists work over the modern protocols; a server that speaks only SMB1
             // still answers on the browsing context.
-            const std::string uri = "smb://" + smbclient::EncodePart(c.name);
+            const std::string uri = "smb://" + smbclient::EncodePart(discovery::SmbHostFor(c.name));
             const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries);
             if (e == 0 || !WorthRetrying(e))
                 return e;

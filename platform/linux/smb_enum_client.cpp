@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <memory>
 
+#include "platform/linux/discovery_hosts.h"
+
 namespace platform::smbclient {
 namespace {
 
@@ -174,7 +176,8 @@ std::optional<std::string> FolderUri(std::string_view path) {
             if (static_cast<unsigned char>(ch) < 0x20 || ch == '/' || ch == 0x7F)
                 return std::nullopt;
         uri += '/';
-        uri += EncodePart(part);
+        // The server part: the address discovery learned for it, if any.
+        uri += EncodePart(parts == 0 ? discovery::SmbHostFor(std::string(part)) : part);
         ++parts;
         if (cut == std::string_view::npos)
             break;

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "platform/linux/discovery_hosts.h"
 #include "platform/linux/netbackends.h"
 
 namespace platform::netbackends {
@@ -39,7 +40,7 @@ DWORD CheckPrinterShare(const netpath::UncPath& path) {
         smbc_free_context(ctx, 1);
         return ERROR_NO_NETWORK;
     }
-    const std::string uri = "smb://" + path.server;
+    const std::string uri = "smb://" + discovery::SmbHostFor(path.server);
     DWORD result = ERROR_BAD_NET_NAME;
     errno = 0;
     SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());

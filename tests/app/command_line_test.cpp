@@ -8,21 +8,21 @@
 #include <sstream>
 
 #include "app/commandline.h"
+#include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
-#include "support/tempdir.h"
+#include "support/support.h"
 
 namespace {
 
 using app::Action;
 using app::QtArguments;
+using fakes::FakeNetConnections;
+using fakes::FakeShell;
+using fakes::FakeWindowServices;
+using support::TempDir;
 using testing::HasSubstr;
-using testing_support::FakeNetConnections;
-using testing_support::FakeShell;
-using testing_support::FakeWindowServices;
-using testing_support::TempDir;
 
 struct Outcome {
     std::optional<int> status;
@@ -137,7 +137,7 @@ protected:
 
 TEST_F(ReconnectTest, NoMarkedRowsCancelsEachStoredDeviceAndSucceeds) {
     WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=0\r\nLETRA10=LPT1:\r\n");
-    net.cancelDefault = 2250;  // nothing was connected: ignored at start-up
+    net.cancelResults.assign(12, 2250);  // nothing was connected: ignored at start-up
     EXPECT_EQ(Reconnect(), app::ExitOk);
     EXPECT_EQ(net.cancels.size(), 12u);
     EXPECT_TRUE(net.adds.empty());

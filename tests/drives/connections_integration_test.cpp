@@ -13,11 +13,13 @@
 #include <string>
 
 #include "drives/frmmain.h"
+#include "drives/mappingfile.h"
+#include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/networking.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
+#include "support/support.h"
 
 namespace {
 
@@ -106,6 +108,19 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
     out.close();
     EXPECT_EQ(ReadThrough(QString::fromStdString(Env("MAPEO_TEST_SHARE")) + "/nuevo.txt"),
               "escrito");
+
+    // A home that cannot hard-link, as GVfs's FUSE bridge cannot, still gets its backup.
+    const std::string cfg = (Link("J:") + "/cfg").toStdString();
+    drives::MappingFile mapping(platform::SystemProfileFile(), platform::SystemFileSystem(),
+                                {cfg, cfg + "/MAPEO.INI", cfg + "/MAPEO.BAK"});
+    std::array<drives::MappingRow, drives::RowCount> rows{};
+    for (const char* path : {"\\\\viejo\\a", "\\\\nuevo\\b"}) {
+        rows[0].path = QString::fromLatin1(path);
+        const platform::Status saved = mapping.SaveMappings(rows);
+        ASSERT_TRUE(saved) << saved.reason;
+    }
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.BAK")).contains("viejo"));
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.INI")).contains("nuevo"));
 
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")) || IsLink(Link("J:")));
@@ -212,11 +227,11 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     // A connection left over from the last session is dropped by the start-up cancel.
     ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
 
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
     drives::frmMain window(drives::MainServices{
         platform::SystemProfileFile(), platform::SystemFileSystem(),
-        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()});
+        platform::SystemNetConnections(), shell, ui, drives::System_Mapping_Location()});
     window.Form_Load();
 
     ASSERT_EQ(ui.messages.size(), 2u);
