@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+
 namespace platform::netpath {
 namespace {
 

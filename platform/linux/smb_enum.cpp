@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/linux/discovery.h"
 #include "platform/linux/smb_enum_client.h"
 #include "platform/linux/smb_enum_records.h"
 #include "platform/linux/smb_uri.h"
@@ -49,9 +50,20 @@ int ListContainer(const Container& c, const std::string& uri, std::vector<Entry>
     switch (c.kind) {
         case Container::Root:
             return 0;
+        // SMB1 browse lists, with what WS-Discovery and DNS-SD found merged in.
         case Container::Provider:
+            return discovery::ListWorkgroups(
+                [&uri](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing, uri, out);
+                },
+                entries);
         case Container::Workgroup:
-            return smbclient::ListDirectory(Dialect::Browsing, uri, entries);
+            return discovery::ListServers(
+                c.name,
+                [&uri](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing, uri, out);
+                },
+                entries);
         case Container::Server: {
             // Share lists work over the modern protocols; a server that speaks only SMB1
             // still answers on the browsing context.
@@ -84,7 +96,9 @@ public:
             onlyContainers && usage != 0 && (usage & RESOURCEUSAGE_CONTAINER) == 0;
         std::string uri = "smb://";
         if (container.kind == Container::Workgroup || container.kind == Container::Server) {
-            const auto named = smburi::ServerUri(container.name);
+            const auto named = container.kind == Container::Server
+                                   ? smburi::ServerUri(container.name)
+                                   : smburi::WorkgroupUri(container.name);
             if (!named)
                 return ERROR_BAD_NET_NAME;
             uri = *named;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <memory>
 
+
 namespace platform::smbclient {
 namespace {
 

@@ -1,5 +1,7 @@
 #include "platform/linux/smb_uri.h"
 
+#include "platform/linux/discovery_hosts.h"
+
 namespace platform::smburi {
 namespace {
 
@@ -55,14 +57,21 @@ bool ShareCarried(std::string_view share) {
 std::optional<std::string> ServerUri(std::string_view server) {
     if (!ServerCarried(server))
         return std::nullopt;
-    return "smb://" + Encode(server);
+    return "smb://" + Encode(discovery::SmbHostFor(std::string(server)));
+}
+
+std::optional<std::string> WorkgroupUri(std::string_view workgroup) {
+    if (!ServerCarried(workgroup))
+        return std::nullopt;
+    return "smb://" + Encode(workgroup);
 }
 
 std::optional<std::string> ShareUri(std::string_view server, std::string_view share,
                                     std::string_view folder) {
     if (!ServerCarried(server) || !ShareCarried(share))
         return std::nullopt;
-    std::string uri = "smb://" + Encode(server) + "/" + Encode(share);
+    std::string uri =
+        "smb://" + Encode(discovery::SmbHostFor(std::string(server))) + "/" + Encode(share);
     while (!folder.empty()) {
         const std::size_t cut = folder.find('/');
         const std::string_view part = folder.substr(0, cut);

@@ -9,12 +9,15 @@
 
 namespace platform::smburi {
 
-// "smb://server": the shares of a server, or the servers of a workgroup. Nothing when the
-// name cannot be carried.
+// "smb://server": the shares of a server. A server that announced itself (WS-Discovery,
+// DNS-SD) is reached at the address it announced. Nothing when the name cannot be carried.
 std::optional<std::string> ServerUri(std::string_view server);
 
-// "smb://server/share", or "smb://server/share/a/b" for the folder "a/b". Nothing when a part
-// cannot be carried.
+// "smb://workgroup": the servers of a workgroup.
+std::optional<std::string> WorkgroupUri(std::string_view workgroup);
+
+// "smb://server/share" (the server as ServerUri reaches it), or "smb://server/share/a/b" for the
+// folder "a/b". Nothing when a part cannot be carried.
 std::optional<std::string> ShareUri(std::string_view server, std::string_view share,
                                     std::string_view folder = {});
 

@@ -14,56 +14,6 @@ using namespace platform;
 using smbenum::Container;
 using smbenum::Entry;
 
-TEST(SmbEnumeration, OnlyTheNetworkProviderWorkgroupsAndServersOpen) {
-    const struct {
-        const char* remote;
-        DWORD display, result;
-        Container::Kind kind = Container::Root;
-    } cases[] = {
-        {nullptr, 0, NO_ERROR, Container::Root},
-        {smbenum::ProviderName, RESOURCEDISPLAYTYPE_NETWORK, NO_ERROR, Container::Provider},
-        {"MAPEOGRP", RESOURCEDISPLAYTYPE_DOMAIN, NO_ERROR, Container::Workgroup},
-        {"\\\\SRV", RESOURCEDISPLAYTYPE_SERVER, NO_ERROR, Container::Server},
-        {"\\\\SRV\\docs", RESOURCEDISPLAYTYPE_SHARE, ERROR_NOT_CONTAINER},
-        {"\\\\SRV\\docs\\sub", RESOURCEDISPLAYTYPE_GENERIC, ERROR_NOT_CONTAINER},
-        {"docs", RESOURCEDISPLAYTYPE_SHARE, ERROR_NOT_CONTAINER},
-        {"Otra red", RESOURCEDISPLAYTYPE_NETWORK, ERROR_BAD_PROVIDER},
-        {"\\\\", RESOURCEDISPLAYTYPE_SERVER, ERROR_BAD_NETPATH},
-        {"\\\\\\SRV", RESOURCEDISPLAYTYPE_SERVER, ERROR_BAD_NETPATH}};
-    for (const auto& c : cases) {
-        NETRESOURCEA res;
-        res.dwDisplayType = c.display;
-        res.lpRemoteName = const_cast<char*>(c.remote);
-        Container out;
-        EXPECT_EQ(smbenum::ClassifyContainer(&res, &out), c.result) << (c.remote ? c.remote : "");
-        if (c.result == NO_ERROR) {
-            EXPECT_EQ(out.kind, c.kind);
-        }
-    }
-}
-
-TEST(SmbEnumeration, ServerListingGivesSharesAdminSharesAndPrintersButNoIpc) {
-    const auto r = smbenum::RecordsFromListing({Container::Server, "SRV"},
-                                               {{Entry::FileShare, "docs", "Documentos"},
-                                                {Entry::FileShare, "datos$", ""},
-                                                {Entry::PrinterShare, "laser", ""},
-                                                {Entry::IpcShare, "IPC$", ""}});
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0].remoteName, "\\\\SRV\\docs");
-    EXPECT_EQ(r[0].comment, "Documentos");
-    EXPECT_EQ(r[0].provider, smbenum::ProviderName);
-    EXPECT_EQ(r[1].dwDisplayType, RESOURCEDISPLAYTYPE_SHAREADMIN);
-    EXPECT_EQ(r[2].dwType, RESOURCETYPE_PRINT);
-    EXPECT_TRUE(smbenum::PassesFilter(r[2], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-    EXPECT_FALSE(smbenum::PassesFilter(r[2], RESOURCETYPE_DISK, 0));
-    const auto servers =
-        smbenum::RecordsFromListing({Container::Workgroup, "WG"}, {{Entry::Server, "SRV", "x"}});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0].remoteName, "\\\\SRV");
-    EXPECT_TRUE(smbenum::PassesFilter(servers[0], RESOURCETYPE_DISK, 0));
-    EXPECT_FALSE(smbenum::PassesFilter(servers[0], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-}
-
 TEST(SmbEnumeration, BufferHoldsRecordsThenTheirStringsAndAsksToGrowWhenTooSmall) {
     const auto records = smbenum::RecordsFromListing(
         {Container::Server, "SRV"},

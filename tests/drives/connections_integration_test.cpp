@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "drives/frmmain.h"
+#include "drives/mappingfile.h"
+#include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/networking.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
 #include "support/holder.h"
+#include "support/support.h"
 
 namespace {
 
@@ -146,11 +148,11 @@ struct StartUp {
         return texts;
     }
 
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
     drives::frmMain window{drives::MainServices{
         platform::SystemProfileFile(), platform::SystemFileSystem(),
-        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()}};
+        platform::SystemNetConnections(), shell, ui, drives::System_Mapping_Location()}};
 };
 
 class Connections : public testing::Test {
@@ -177,6 +179,19 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
     out.close();
     EXPECT_EQ(ReadThrough(QString::fromStdString(Env("MAPEO_TEST_SHARE")) + "/nuevo.txt"),
               "escrito");
+
+    // A home that cannot hard-link, as GVfs's FUSE bridge cannot, still gets its backup.
+    const std::string cfg = (Link("J:") + "/cfg").toStdString();
+    drives::MappingFile mapping(platform::SystemProfileFile(), platform::SystemFileSystem(),
+                                {cfg, cfg + "/MAPEO.INI", cfg + "/MAPEO.BAK"});
+    std::array<drives::MappingRow, drives::RowCount> rows{};
+    for (const char* path : {"\\\\viejo\\a", "\\\\nuevo\\b"}) {
+        rows[0].path = QString::fromLatin1(path);
+        const platform::Status saved = mapping.SaveMappings(rows);
+        ASSERT_TRUE(saved) << saved.reason;
+    }
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.BAK")).contains("viejo"));
+    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.INI")).contains("nuevo"));
 
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")) || IsLink(Link("J:")));
@@ -290,8 +305,7 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
 
 TEST_F(Connections, ADisconnectWithoutForceLeavesAFileOpenThroughTheDriveReadable) {
     ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
-    testing_support::Holder editor((Link("J:") + "/hola.txt").toStdString(),
-                                   testing_support::Holder::File);
+    support::Holder editor((Link("J:") + "/hola.txt").toStdString(), support::Holder::File);
     ASSERT_TRUE(editor.Holding());
     EXPECT_EQ(Cancel("J:"), 2401u);
     EXPECT_TRUE(IsLink(Link("J:")));
@@ -324,8 +338,7 @@ TEST_F(Connections, AShareTheUserMountedStaysMountedAfterTheDriveGoes) {
 
 TEST_F(Connections, StartUpKeepsADriveWhoseFileIsOpenAndShowsItConnected) {
     ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);  // the last session's
-    testing_support::Holder editor((Link("J:") + "/hola.txt").toStdString(),
-                                   testing_support::Holder::File);
+    support::Holder editor((Link("J:") + "/hola.txt").toStdString(), support::Holder::File);
     ASSERT_TRUE(editor.Holding());
     // The load's cancel is refused; connecting the row finds the drive where it belongs.
     StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");

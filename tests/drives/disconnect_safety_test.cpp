@@ -10,12 +10,12 @@
 #include "platform/linux/mount_record.h"
 #include "platform/linux/open_files.h"
 #include "support/holder.h"
-#include "support/tempdir.h"
+#include "support/support.h"
 
 namespace {
 
 using platform::mountrecord::Record;
-using testing_support::Holder;
+using support::Holder;
 
 class MountRecord : public testing::Test {
 protected:
@@ -31,7 +31,7 @@ protected:
             ::setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
     }
 
-    testing_support::TempDir run_;
+    support::TempDir run_;
     std::string saved_;
 };
 
@@ -89,7 +89,7 @@ TEST_F(MountRecord, WithoutARuntimeFolderNoMountIsTakenForMapeos) {
 }
 
 TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
-    testing_support::TempDir t;
+    support::TempDir t;
     ASSERT_EQ(::mkdir(t.Path("real").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(t.Path("real/share").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(t.Path("real/share/sub").c_str(), 0700), 0);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace testing_support {
+namespace support {
 
 // Another process of the user's that keeps a file open, or its working folder in a folder, as
 // an editor or a terminal would, until this object goes. The child only makes system calls.
@@ -102,4 +102,4 @@ private:
     bool holding_ = false;
 };
 
-}  // namespace testing_support
+}  // namespace support
