@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "platform/echo.h"
+#include "platform/messages.h"
 #include "platform/sockets.h"
-#include "platform/windowservices.h"
 
 namespace tcpip {
 
@@ -39,7 +39,7 @@ std::int32_t Address_Value(const ECHO_REPLY& reply);
 
 class TCPICP {
 public:
-    TCPICP(platform::IcmpEcho& echo, platform::WinSock& sockets, platform::WindowServices& ui)
+    TCPICP(platform::IcmpEcho& echo, platform::WinSock& sockets, platform::Messages& ui)
         : echo_(echo), sockets_(sockets), ui_(ui) {}
 
     // "code [ text ]", as the probe log shows a status.
@@ -56,7 +56,7 @@ public:
 private:
     platform::IcmpEcho& echo_;
     platform::WinSock& sockets_;
-    platform::WindowServices& ui_;
+    platform::Messages& ui_;
     bool toldNoEcho_ = false;  // the user hears once that no echo can be sent
 };
 

@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "platform/controls.h"
+#include "ui/controls.h"
 #include "ui/texts.h"
 
 namespace ui {
@@ -13,7 +13,7 @@ namespace ui {
 frmCredenciales::frmCredenciales(const QString& target, bool refused, const QString& user,
                                  const QString& domain, QWidget* parent)
     : QDialog(parent) {
-    platform::NameControl(this, QStringLiteral("frmCredenciales"), texts::CredTitle);
+    Name_Control(this, QStringLiteral("frmCredenciales"), texts::CredTitle);
     setWindowTitle(texts::CredTitle);
     setModal(true);
 
@@ -22,11 +22,11 @@ frmCredenciales::frmCredenciales(const QString& target, bool refused, const QStr
     lblRecurso = new QLabel(texts::CredResource.arg(target), this);
     lblRecurso->setWordWrap(true);
     lblRecurso->setTextFormat(Qt::PlainText);
-    platform::NameControl(lblRecurso, QStringLiteral("lblRecurso"), texts::AccResource);
+    Name_Control(lblRecurso, QStringLiteral("lblRecurso"), texts::AccResource);
     outer->addWidget(lblRecurso);
 
     lblError = new QLabel(texts::CredRefused, this);
-    platform::NameControl(lblError, QStringLiteral("lblError"), texts::AccRefused);
+    Name_Control(lblError, QStringLiteral("lblError"), texts::AccRefused);
     QPalette warn = lblError->palette();
     warn.setColor(QPalette::WindowText, QColor(170, 0, 0));
     lblError->setPalette(warn);
@@ -35,28 +35,28 @@ frmCredenciales::frmCredenciales(const QString& target, bool refused, const QStr
 
     auto* form = new QFormLayout;
     txtUsuario = new QLineEdit(user, this);
-    platform::NameControl(txtUsuario, QStringLiteral("txtUsuario"), texts::AccUser);
+    Name_Control(txtUsuario, QStringLiteral("txtUsuario"), texts::AccUser);
     txtDominio = new QLineEdit(domain, this);
-    platform::NameControl(txtDominio, QStringLiteral("txtDominio"), texts::AccDomain);
+    Name_Control(txtDominio, QStringLiteral("txtDominio"), texts::AccDomain);
     txtContrasena = new QLineEdit(this);
     txtContrasena->setEchoMode(QLineEdit::Password);
-    platform::NameControl(txtContrasena, QStringLiteral("txtContrasena"), texts::AccPassword);
+    Name_Control(txtContrasena, QStringLiteral("txtContrasena"), texts::AccPassword);
     form->addRow(texts::CredUser, txtUsuario);
     form->addRow(texts::CredDomain, txtDominio);
     form->addRow(texts::CredPassword, txtContrasena);
     outer->addLayout(form);
 
     chkRecordar = new QCheckBox(texts::CredRemember, this);
-    platform::NameControl(chkRecordar, QStringLiteral("chkRecordar"), texts::AccRemember);
+    Name_Control(chkRecordar, QStringLiteral("chkRecordar"), texts::AccRemember);
     outer->addWidget(chkRecordar);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     cmdAceptar = new QPushButton(texts::CredAccept, this);
-    platform::NameControl(cmdAceptar, QStringLiteral("cmdAceptar"), texts::AccAccept);
+    Name_Control(cmdAceptar, QStringLiteral("cmdAceptar"), texts::AccAccept);
     cmdAceptar->setDefault(true);
     cmdCancelar = new QPushButton(texts::CredCancel, this);
-    platform::NameControl(cmdCancelar, QStringLiteral("cmdCancelar"), texts::AccCancel);
+    Name_Control(cmdCancelar, QStringLiteral("cmdCancelar"), texts::AccCancel);
     buttons->addWidget(cmdAceptar);
     buttons->addWidget(cmdCancelar);
     outer->addLayout(buttons);
@@ -73,7 +73,7 @@ frmCredenciales::frmCredenciales(const QString& target, bool refused, const QStr
 }
 
 frmCredenciales::~frmCredenciales() {
-    TakePassword();
+    Take_Password();
 }
 
 void frmCredenciales::cmdAceptar_Click() {
@@ -85,7 +85,7 @@ void frmCredenciales::cmdCancelar_Click() {
     reject();
 }
 
-platform::SecureString frmCredenciales::TakePassword() {
+platform::SecureString frmCredenciales::Take_Password() {
     QString typed = txtContrasena->text();
     // Setting new text drops the field's buffer and its undo history; `typed` then holds the
     // last reference to the characters and may overwrite them in place.
@@ -109,7 +109,7 @@ platform::DWORD DialogPrompt::CredUIPromptForCredentialsA(const std::string& tar
         return platform::ERROR_CANCELLED;
     cred.user = dialog.txtUsuario->text().trimmed().toLocal8Bit().toStdString();
     cred.domain = dialog.txtDominio->text().trimmed().toLocal8Bit().toStdString();
-    cred.password = dialog.TakePassword();
+    cred.password = dialog.Take_Password();
     if (pfSave)
         *pfSave = dialog.chkRecordar->isChecked() ? 1 : 0;
     return platform::NO_ERROR;

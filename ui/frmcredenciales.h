@@ -24,7 +24,7 @@ public:
     void cmdCancelar_Click();
 
     // The typed password, taken out of its field; what the field held is overwritten.
-    platform::SecureString TakePassword();
+    platform::SecureString Take_Password();
 
     QLabel* lblRecurso = nullptr;
     QLabel* lblError = nullptr;

@@ -22,6 +22,7 @@
 #include "platform/echo.h"
 #include "platform/linux/errors.h"
 #include "platform/linux/icmp_packets.h"
+#include "platform/texts.h"
 
 namespace platform {
 namespace {
@@ -86,11 +87,7 @@ std::string ProgramPath() {
 }
 
 std::string NoPermissionText() {
-    return "el sistema no deja a este usuario enviar ecos ICMP. Para permitirlo, un "
-           "administrador puede ejecutar «sysctl -w net.ipv4.ping_group_range=\"0 "
-           "2147483647\"», o dar al programa la capacidad cap_net_raw con «setcap "
-           "cap_net_raw+ep " +
-           ProgramPath() + "», como hace la orden de arranque del README.";
+    return texts::Fill(texts::NoIcmpPermission, {ProgramPath()});
 }
 
 bool IsPermissionError(int e) {

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/linux/netbackends.h"
+#include "platform/linux/discovery_hosts.h"
+#include "platform/linux/smb_enum_client.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform::smbauth {
 namespace {
@@ -180,7 +182,9 @@ void Attach(SMBCCTX* ctx, Book* book) {
 Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string& server,
            const std::string& share, const std::function<int()>& op) {
     const bool ticket = credentials.HasTicket();
-    const std::string key = Lower(server);
+    // libsmbclient asks for the host in the address, which may be the one the server announced.
+    const std::string host = discovery::SmbHostFor(server);
+    const std::string key = Lower(host);
     const std::string target = Lower(identity::TargetName(server, share));
     auto purge = [ctx] { smbc_getFunctionPurgeCachedServers(ctx)(ctx); };
     Result result;
@@ -202,7 +206,7 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
         return {EACCES, ERROR_CANCELLED, Source::None};
     }
 
-    identity::Sequence sequence(credentials, server, share, !IsAddress(server), true);
+    identity::Sequence sequence(credentials, server, share, !IsAddress(host), true);
     identity::Offer offer;
     const char* workgroup = smbc_getWorkgroup(ctx);
     bool tried = false;
@@ -242,20 +246,23 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
 DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred) {
     if (cred.user.empty())
         return NO_ERROR;
+    const auto uri = smburi::ShareUri(server, share);
+    if (!uri)
+        return NO_ERROR;
     Book book;
-    book.trying_.emplace(Lower(server), Book::Answer{Source::Typed, cred.Copy()});
+    book.trying_.emplace(Lower(discovery::SmbHostFor(server)),
+                         Book::Answer{Source::Typed, cred.Copy()});
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx)
         return NO_ERROR;
     smbc_setDebug(ctx, 0);
-    smbc_setTimeout(ctx, netbackends::ServerTimeoutMs);
+    smbc_setTimeout(ctx, smbclient::CallTimeoutMs);
     Attach(ctx, &book);
     DWORD code = NO_ERROR;
     if (smbc_init_context(ctx)) {
         Configure(ctx, Source::Typed, false);
         ReasonWatch watch(ctx, true);
-        const std::string uri = netpath::SmbUri(server, share);
-        if (SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str()))
+        if (SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str()))
             smbc_getFunctionClosedir(ctx)(ctx, dir);
         code = watch.reason.code;
     }

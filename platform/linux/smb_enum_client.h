@@ -3,9 +3,7 @@
 // each created on first use and bounded by the same time-out.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/linux/smb_enum_records.h"
@@ -38,14 +36,5 @@ int StatPath(Dialect dialect, const std::string& uri, bool* isFolder,
 // Forgets which identity each server took and which shares' dialogs were cancelled, and
 // closes the connections made with them: a browser window loaded afresh starts anew.
 void ForgetIdentities();
-
-// Percent-encodes one part of an smb:// address.
-std::string EncodePart(std::string_view part);
-
-// "smb://server/share/a/b" for "\\server\share\a\b"; nothing for a path that names no folder
-// of a share (missing parts, "." or "..", control characters, slashes).
-std::optional<std::string> FolderUri(std::string_view uncPath);
-// The server and share of "\\server\share[\...]".
-std::optional<Target> TargetOf(std::string_view uncPath);
 
 }  // namespace platform::smbclient

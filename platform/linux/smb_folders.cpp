@@ -1,6 +1,8 @@
 // Folders of SMB shares over libsmbclient, on the modern protocols.
 #include "platform/folders.h"
+#include "platform/linux/netpath.h"
 #include "platform/linux/smb_enum_client.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform {
 namespace {
@@ -53,14 +55,16 @@ private:
 class SmbFileSystemObject final : public FileSystemObject {
 public:
     std::unique_ptr<Folder> GetFolder(const std::string& path) override {
-        const auto uri = smbclient::FolderUri(path);
-        const auto target = smbclient::TargetOf(path);
-        if (!uri || !target)
+        const auto unc = netpath::ParseUnc(path.c_str());
+        const auto uri =
+            unc ? smburi::ShareUri(unc->server, unc->share, unc->folder) : std::nullopt;
+        if (!uri)
             return nullptr;
+        const smbclient::Target target{unc->server, unc->share};
         bool isFolder = false;
-        if (smbclient::StatPath(Dialect::Modern, *uri, &isFolder, &*target) != 0 || !isFolder)
+        if (smbclient::StatPath(Dialect::Modern, *uri, &isFolder, &target) != 0 || !isFolder)
             return nullptr;
-        return std::make_unique<SmbFolder>(*uri, *target);
+        return std::make_unique<SmbFolder>(*uri, target);
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include "platform/linux/netbackends.h"
 #include "platform/linux/smb_auth.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform::netbackends {
 namespace {
@@ -23,6 +24,9 @@ DWORD FromErrno(int e) {
 }  // namespace
 
 DWORD CheckPrinterShare(const netpath::UncPath& path, identity::Source* used) {
+    const auto uri = smburi::ServerUri(path.server);
+    if (!uri)
+        return ERROR_BAD_NET_NAME;
     smbauth::Book book;  // this check's answers only, forgotten when it ends
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx)
@@ -34,12 +38,11 @@ DWORD CheckPrinterShare(const netpath::UncPath& path, identity::Source* used) {
         smbc_free_context(ctx, 1);
         return ERROR_NO_NETWORK;
     }
-    const std::string uri = "smb://" + path.server;
     DWORD found = ERROR_BAD_NET_NAME;
     const smbauth::Result r =
         smbauth::Run(ctx, book, SystemCredentials(), path.server, "", [&]() -> int {
             errno = 0;
-            SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());
+            SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str());
             if (!dir)
                 return errno ? errno : EIO;
             while (const smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir)) {

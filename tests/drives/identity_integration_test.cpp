@@ -10,6 +10,8 @@
 #include <set>
 
 #include "drives/frmmain.h"
+#include "fakes/credentials.h"
+#include "fakes/desktop.h"
 #include "platform/credentials.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
@@ -17,8 +19,6 @@
 #include "platform/networking.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
-#include "support/scripted_prompt.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ protected:
             platform::SystemNetEnumeration().WNetCloseEnum(h);
     }
 
-    testing_support::ScriptedPrompt prompt;
+    fakes::FakeCredentialPrompt prompt;
 };
 
 TEST_F(Identity, WithNobodyToAskAShareThatRefusesGuestsIs1326) {
@@ -206,11 +206,11 @@ TEST_F(Identity, StartUpAsksOncePerServerAndKeepsThePasswordOutOfFileAndMessages
                                         "otro\r\nLETRA2=K:\r\nMAPEAR2=1\r\nUNIDAD10=" + Srv +
                                         "privada\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n"));
     ini.close();
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
     drives::frmMain window(drives::MainServices{
         platform::SystemProfileFile(), platform::SystemFileSystem(),
-        platform::SystemNetConnections(), shell, ui, drives::SystemMappingLocation()});
+        platform::SystemNetConnections(), shell, ui, drives::System_Mapping_Location()});
     prompt.answers = {{"ana", AnaPassword, false}};
     {
         const platform::RestoreScope restore(platform::SystemCredentials());

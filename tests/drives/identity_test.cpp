@@ -3,16 +3,14 @@
 // keyring and a scripted dialog.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "drives/frmmain.h"
+#include "fakes/credentials.h"
+#include "fakes/desktop.h"
 #include "platform/credentials.h"
 #include "platform/filesystem.h"
 #include "platform/linux/identity.h"
 #include "platform/profile.h"
-#include "support/fakes.h"
-#include "support/scripted_prompt.h"
-#include "support/tempdir.h"
+#include "support/support.h"
 
 namespace {
 
@@ -22,35 +20,13 @@ using platform::identity::Offer;
 using platform::identity::RunHere;
 using platform::identity::Sequence;
 using platform::identity::Source;
-using testing_support::ScriptedPrompt;
-
-class FakeStore final : public platform::CredentialStore {
-public:
-    DWORD CredReadA(const std::string& server, NetCredential& cred) override {
-        const auto it = saved.find(server);
-        if (it == saved.end())
-            return platform::ERROR_NOT_FOUND;
-        cred = it->second.Copy();
-        return platform::NO_ERROR;
-    }
-    DWORD CredWriteA(const std::string& server, const NetCredential& cred) override {
-        saved[server] = cred.Copy();
-        ++writes;
-        return platform::NO_ERROR;
-    }
-    DWORD CredDeleteA(const std::string& server) override {
-        return saved.erase(server) ? platform::NO_ERROR : platform::ERROR_NOT_FOUND;
-    }
-    std::map<std::string, NetCredential> saved;
-    int writes = 0;
-};
 
 class IdentityTest : public testing::Test {
 protected:
     IdentityTest()
-        : store(new FakeStore),
-          credentials(platform::identity::MakeCredentials(std::unique_ptr<FakeStore>(store),
-                                                          [this] { return ticket; })) {
+        : store(new fakes::FakeCredentialStore),
+          credentials(platform::identity::MakeCredentials(
+              std::unique_ptr<fakes::FakeCredentialStore>(store), [this] { return ticket; })) {
         credentials->RegisterPrompt(&prompt);
     }
 
@@ -78,8 +54,8 @@ protected:
     }
 
     bool ticket = false;
-    FakeStore* store;
-    ScriptedPrompt prompt;
+    fakes::FakeCredentialStore* store;
+    fakes::FakeCredentialPrompt prompt;
     std::unique_ptr<platform::Credentials> credentials;
 };
 
@@ -187,7 +163,7 @@ TEST_F(IdentityTest, ARestoreAsksOncePerServer) {
 
 TEST_F(IdentityTest, NoTypedPasswordReachesTheMappingFileOrAMessage) {
     // A connection service that asks as the back ends do and refuses every answer.
-    class Asking final : public testing_support::FakeNetConnections {
+    class Asking final : public fakes::FakeNetConnections {
     public:
         explicit Asking(platform::Credentials& c) : c_(c) {}
         DWORD WNetAddConnection2A(const platform::NETRESOURCEA* r, platform::LPCSTR pw,
@@ -204,9 +180,9 @@ TEST_F(IdentityTest, NoTypedPasswordReachesTheMappingFileOrAMessage) {
         platform::Credentials& c_;
     } net(*credentials);
     prompt.answers = {{"ana", "Secreto-1"}, {"ana", "Secreto-2"}};
-    testing_support::TempDir dir;
-    testing_support::FakeWindowServices ui;
-    testing_support::FakeShell shell;
+    support::TempDir dir;
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
     drives::frmMain window(drives::MainServices{
         platform::SystemProfileFile(),
         platform::SystemFileSystem(),

@@ -12,7 +12,7 @@
 
 #include "platform/linux/resolver_cares.h"
 #include "platform/paths.h"
-#include "tcpip/fakes.h"
+#include "tcpip/tester_rig.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ bool CanOpen(int type) {
 
 // A tester window on the system's services, with messages recorded instead of shown.
 struct RealTester {
-    testing_support::FakeWindowServices ui;
+    fakes::FakeWindowServices ui;
     tcpip::FRMTCPIP* w = new tcpip::FRMTCPIP({SystemIcmpEcho(), SystemWinSock(), SystemSecurity(),
                                               SystemNameResolver(), SystemWinsockControl(),
                                               SystemFileSystem(), ui, platform::ScanExportPath()});
@@ -60,7 +60,7 @@ struct RealTester {
         for (int i = 0; i < 4; ++i)
             w->Text1[i]->setText(dotted.section(u'.', i, i));
         w->Command2_Click();
-        return tcpip_testing::TesterRig::Lines(w->List2Lines());
+        return TesterRig::Lines(w->List2Lines());
     }
 };
 
@@ -131,9 +131,9 @@ TEST(NoEcho, ProbesAreGeneralFailuresAndTheUserLearnsOnceHowToAllowIcmp) {
     EXPECT_EQ(SystemIcmpEcho().GetLastError(), ERROR_ACCESS_DENIED);
     RealTester t;
     t.Scan(QStringLiteral("127.0.0.254"));
-    const QStringList log = tcpip_testing::TesterRig::Lines(t.w->List1Lines());
+    const QStringList log = TesterRig::Lines(t.w->List1Lines());
     EXPECT_EQ(log.filter(QStringLiteral("11050 [ ip FALLO GENERAL ]")).size(), 2);
-    EXPECT_TRUE(tcpip_testing::TesterRig::Lines(t.w->List2Lines()).isEmpty());
+    EXPECT_TRUE(TesterRig::Lines(t.w->List2Lines()).isEmpty());
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("net.ipv4.ping_group_range")));
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("cap_net_raw")));

@@ -45,7 +45,7 @@ TEST(CredentialsDialog, AcceptHandsBackWhatWasTypedAndTakesThePasswordOutOfItsFi
 
     frmCredenciales d(QStringLiteral("\\\\srv\\datos"), false, {}, {});
     d.txtContrasena->insert(QStringLiteral("otra"));
-    EXPECT_EQ(d.TakePassword().view(), "otra");
+    EXPECT_EQ(d.Take_Password().view(), "otra");
     EXPECT_TRUE(d.txtContrasena->text().isEmpty());
     EXPECT_FALSE(d.txtContrasena->isUndoAvailable());
 }

@@ -1,12 +1,23 @@
-#!/bin/bash
-# Runs the TCP/IP tester's benchmarks in a network namespace of their own, so that no probe
-# or lookup leaves this machine:
+#!/usr/bin/env bash
+# TCP/IP tester benchmarks, in a network namespace of their own so that no probe or lookup
+# leaves this machine:
 #   mapeo-tc-bench   10.241.0.1/24 to mapeo-tc-bpeer, dnsmasq on 127.0.0.1 naming 127.0.0.0/24
-# Usage: run_bench.sh BENCH_BINARY [names|shot|silentdns]...   (default: all three)
+#   bash bench/tcpip/run.sh [--build DIR] [--reps N] [names|shot|silentdns]...
+#                                     (as root, after a build; default: all three parts)
+# --reps is accepted for the same shape as the other benchmarks; each part has its own counts.
 # The screenshots are left in the current folder.
 set -uo pipefail
-
-BIN=$(readlink -f "${1:?usage: $0 tcpip_bench_binary}")
+BUILD=build
+parts=()
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) BUILD=$2; shift 2 ;;
+        --reps) shift 2 ;;
+        names | shot | silentdns) parts+=("$1"); shift ;;
+        *) echo "usage: $0 [--build DIR] [--reps N] [names|shot|silentdns]..." >&2; exit 2 ;;
+    esac
+done
+BIN=$(readlink -f "$BUILD/bench/tcpip/tcpip_bench")
 NS=mapeo-tc-bench
 PEER=mapeo-tc-bpeer
 ETC=/etc/netns/$NS
@@ -44,7 +55,6 @@ ip netns exec "$NS" dnsmasq --conf-file=/dev/null --no-resolv --no-hosts \
 set +e
 
 status=0
-parts=("${@:2}")
 [ ${#parts[@]} -gt 0 ] || parts=(names shot silentdns)
 for part in "${parts[@]}"; do
     case $part in

@@ -4,23 +4,17 @@
 #include <arpa/inet.h>
 
 #include <QMap>
-#include <QPointer>
 #include <QStringList>
 #include <cstring>
-#include <ostream>
+#include <functional>
 
-#include "platform/paths.h"
-#include "support/fakes.h"
-#include "tcpip/frmtcpip.h"
+#include "platform/echo.h"
+#include "platform/hostinfo.h"
+#include "platform/resolver.h"
+#include "platform/security.h"
+#include "platform/sockets.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << l.join(u'|').toStdString();
-}
-
-namespace tcpip_testing {
+namespace fakes {
 
 using namespace platform;
 
@@ -35,7 +29,7 @@ void Put(void* buffer, std::size_t offset, T v) {
     std::memcpy(static_cast<char*>(buffer) + offset, &v, sizeof v);
 }
 
-// Hosts in `answering` echo the request; the others get `statusFor` or stay silent (11010).
+// Hosts in `answering` echo the request; the others stay silent (11010).
 // Only the fields a real service writes are written.
 struct FakeEcho : IcmpEcho {
     explicit FakeEcho(QStringList& e) : events(e) {}
@@ -51,12 +45,10 @@ struct FakeEcho : IcmpEcho {
         options = o;
         bufferSize = replySize;
         timeout = ms;
-        if (duringSend)
-            duringSend();
         if (writeNothing)
             return 0;
         const bool answers = h == Handle() && answering.contains(Dotted(to));
-        const int status = h != Handle() ? 11050 : answers ? 0 : statusFor.value(Dotted(to), 11010);
+        const int status = h != Handle() ? 11050 : answers ? 0 : 11010;
         Put(reply, 0, to);
         Put(reply, 4, std::int32_t(status));
         Put(reply, 8, std::int32_t(answers));
@@ -76,12 +68,10 @@ struct FakeEcho : IcmpEcho {
 
     QStringList& events;
     QStringList answering;
-    QMap<QString, int> statusFor;
     bool createFails = false, writeNothing = false;
     std::string request;
     IP_OPTION_INFORMATION* options = nullptr;
     DWORD bufferSize = 0, timeout = 0;
-    std::function<void()> duringSend;
 };
 
 struct FakeWinSock : WinSock {
@@ -104,7 +94,6 @@ struct FakeWinSock : WinSock {
 // GetUserNameA with the Windows buffer rules.
 struct FakeSecurity : Security {
     BOOL GetUserNameA(LPSTR buffer, LPDWORD size) override {
-        offered = *size;
         const DWORD needed = DWORD(name.size() + 1);
         const bool fits = *size >= needed;
         if (fits)
@@ -114,7 +103,6 @@ struct FakeSecurity : Security {
     }
     DWORD GetLastError() const override { return ERROR_INSUFFICIENT_BUFFER; }
     std::string name = "maria";
-    DWORD offered = 0;
 };
 
 struct FakeResolver : NameResolver {
@@ -141,59 +129,4 @@ struct FakeControl : WinsockControl {
     QString Name() override { return QStringLiteral("Winsock"); }
 };
 
-// A loaded tester window on fakes and the real file system; it deletes itself when closed,
-// the rig deletes it otherwise.
-struct TesterRig {
-    QStringList events;
-    testing_support::FakeWindowServices ui;
-    FakeEcho echo{events};
-    FakeWinSock sockets{events};
-    FakeSecurity security;
-    FakeResolver resolver;
-    FakeControl control;
-    QPointer<tcpip::FRMTCPIP> window;
-
-    TesterRig() {
-        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
-                                      SystemFileSystem(), ui, platform::ScanExportPath()});
-        window->Form_Load();
-    }
-    ~TesterRig() { delete window.data(); }
-    tcpip::FRMTCPIP& w() { return *window; }
-    void Boxes(const QString& dotted) {
-        const QStringList parts = dotted.split(u'.');
-        for (int i = 0; i < 4; ++i)
-            window->Text1[i]->setText(parts[i]);
-    }
-    static QStringList Lines(tcpip::LogModel& m) {
-        QStringList out;
-        for (int i = 0; i < m.Count(); ++i)
-            out << m.Line(i);
-        return out;
-    }
-    QStringList Log() { return Lines(window->List1Lines()); }
-    QStringList Found() { return Lines(window->List2Lines()); }
-    QStringList Probed() const {
-        QStringList out;
-        for (const QString& e : events)
-            if (e.startsWith(QStringLiteral("send:")))
-                out << e.mid(5);
-        return out;
-    }
-    // Runs `action` in the n-th yield, counting from 1.
-    void AtYield(int n, std::function<void()> action) {
-        ui.onDoEvents = [this, n, action] {
-            if (ui.yields == n)
-                action();
-        };
-    }
-};
-
-inline QStringList Range(const QString& prefix, int from, int to) {
-    QStringList out;
-    for (int i = from; i <= to; ++i)
-        out << prefix + QString::number(i);
-    return out;
-}
-
-}  // namespace tcpip_testing
+}  // namespace fakes

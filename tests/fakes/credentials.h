@@ -1,18 +1,43 @@
-// The credentials dialog as a script: it answers in order, and with no answer left the user
-// cancels. Records each question as "target authError user" and the domain it showed.
+// Stand-ins for the user's keyring and for the credentials dialog. The dialog answers from a
+// script, in order, and with no answer left the user cancels; it records each question as
+// "target authError user" and the domain it showed.
 #pragma once
 
 #include <QCoreApplication>
 #include <QThread>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/credentials.h"
 
-namespace testing_support {
+namespace fakes {
 
-class ScriptedPrompt final : public platform::CredentialPrompt {
+class FakeCredentialStore final : public platform::CredentialStore {
+public:
+    platform::DWORD CredReadA(const std::string& server, platform::NetCredential& cred) override {
+        const auto it = saved.find(server);
+        if (it == saved.end())
+            return platform::ERROR_NOT_FOUND;
+        cred = it->second.Copy();
+        return platform::NO_ERROR;
+    }
+    platform::DWORD CredWriteA(const std::string& server,
+                               const platform::NetCredential& cred) override {
+        saved[server] = cred.Copy();
+        ++writes;
+        return platform::NO_ERROR;
+    }
+    platform::DWORD CredDeleteA(const std::string& server) override {
+        return saved.erase(server) ? platform::NO_ERROR : platform::ERROR_NOT_FOUND;
+    }
+
+    std::map<std::string, platform::NetCredential> saved;
+    int writes = 0;
+};
+
+class FakeCredentialPrompt final : public platform::CredentialPrompt {
 public:
     struct Answer {
         std::string user, password;
@@ -44,4 +69,4 @@ public:
     bool onUiThread = true;
 };
 
-}  // namespace testing_support
+}  // namespace fakes

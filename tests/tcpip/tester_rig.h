@@ -1,0 +1,61 @@
+// A loaded tester window on fakes, exporting into a folder of its own. As the program opens
+// it, it deletes itself when closed; the rig deletes it otherwise.
+#pragma once
+
+#include <QPointer>
+
+#include "fakes/desktop.h"
+#include "fakes/tester.h"
+#include "platform/filesystem.h"
+#include "support/support.h"
+#include "tcpip/frmtcpip.h"
+
+struct TesterRig {
+    support::TempDir dir;
+    QStringList events;
+    fakes::FakeWindowServices ui;
+    fakes::FakeEcho echo{events};
+    fakes::FakeWinSock sockets{events};
+    fakes::FakeSecurity security;
+    fakes::FakeResolver resolver;
+    fakes::FakeControl control;
+    QPointer<tcpip::FRMTCPIP> window;
+
+    explicit TesterRig(const char* exportFile = "escaner.txt") {
+        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
+                                      platform::SystemFileSystem(), ui, dir.Path(exportFile)});
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->Form_Load();
+    }
+    ~TesterRig() { delete window.data(); }
+    tcpip::FRMTCPIP& w() { return *window; }
+    void Boxes(const QString& dotted) {
+        for (int i = 0; i < 4; ++i)
+            window->Text1[i]->setText(dotted.section(u'.', i, i));
+    }
+    static QStringList Lines(tcpip::LogModel& m) {
+        QStringList out;
+        for (int i = 0; i < m.Count(); ++i)
+            out << m.Line(i);
+        return out;
+    }
+    QStringList Log() { return Lines(window->List1Lines()); }
+    QStringList Found() { return Lines(window->List2Lines()); }
+    QStringList Probed() const {
+        return QStringList(events).filter(QStringLiteral("send:")).replaceInStrings("send:", "");
+    }
+    // Runs `action` in the n-th yield, counting from 1.
+    void AtYield(int n, std::function<void()> action) {
+        ui.onDoEvents = [this, n, action] {
+            if (ui.yields == n)
+                action();
+        };
+    }
+};
+
+inline QStringList Range(const QString& prefix, int from, int to) {
+    QStringList out;
+    for (int i = from; i <= to; ++i)
+        out << prefix + QString::number(i);
+    return out;
+}
