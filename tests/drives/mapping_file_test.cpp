@@ -1,6 +1,10 @@
 // The mapping file as the main window reads and saves it, on real files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <cerrno>
 
 #include "drives/apperror.h"
@@ -55,6 +59,13 @@ struct FailingServices : platform::ProfileFile, platform::FileSystem {
     }
     platform::DWORD GetLastError() const override { return ENOSPC; }
     bool NormalFileExists(const std::string& p) override { return files.NormalFileExists(p); }
+    Status CanReadFile(const std::string& p) override {
+        if (failing != "read")
+            return files.CanReadFile(p);
+        Status kept = failure;
+        kept.targetExists = true;
+        return kept;
+    }
     Status CopyFileNoReplace(const std::string& a, const std::string& b) override {
         return failing == "copy" ? failure : files.CopyFileNoReplace(a, b);
     }
@@ -75,16 +86,33 @@ struct Fixture {
     drives::MappingFile file{
         services,
         services,
-        {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}};
+        {dir.Path("cfg"),
+         dir.Path("cfg/MAPEO.INI"),
+         dir.Path("cfg/MAPEO.BAK"),
+         {dir.Path("etc1/mapeo/MAPEO.INI"), dir.Path("etc2/mapeo/MAPEO.INI")}}};
     QByteArray Ini() const { return dir.Read("cfg/MAPEO.INI"); }
     QByteArray Bak() const { return dir.Read("cfg/MAPEO.BAK"); }
     bool Leftover() const { return dir.Exists("cfg/MAPEO.INI.tmp"); }
-    QByteArray WriteIni(const QByteArray& s) {
-        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
-        dir.Write("cfg/MAPEO.INI", s);
+    QByteArray WriteIni(const QByteArray& s, const char* folder = "cfg") {
+        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
+        dir.Write((std::string(folder) + "/MAPEO.INI").c_str(), s);
         return s;
     }
+    // What the load is told when the file it picks cannot be read; "" when it can.
+    QString Refusal() {
+        try {
+            file.MappingFileExists();
+            return {};
+        } catch (const drives::AppError& e) {
+            return QString::number(e.number) + u' ' + e.description;
+        }
+    }
 };
+
+QString Unreadable(const Fixture& f, const char* file, const char* why) {
+    return QStringLiteral("75 No se puede leer la tabla de conexiones %1: %2.")
+        .arg(QString::fromStdString(f.dir.Path(file)), QString::fromUtf8(why));
+}
 
 TEST(ReadMarkNumber, ReadsTheLeadingNumberRoundedHalfToEvenAndOverflowsBeyondSixteenBits) {
     const std::pair<const char*, int> cases[] = {
@@ -154,6 +182,82 @@ TEST(SaveMappings, ABackupOrAReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
     f.services.failure.targetExists = true;
     EXPECT_TRUE(f.file.SaveMappings(DefaultRows()));
     EXPECT_EQ(f.Ini(), DefaultFile());
+}
+
+TEST(MappingSource, TheUsersFileWinsElseTheFirstSystemFileThatExists) {
+    Fixture f;
+    EXPECT_FALSE(f.file.MappingFileExists());
+    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\segundo\\a\r\n", "etc2/mapeo");
+    ASSERT_TRUE(f.file.MappingFileExists());
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1"), "\\\\segundo\\a");
+    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\primero\\a\r\n", "etc1/mapeo");
+    ASSERT_TRUE(f.file.MappingFileExists());
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1"), "\\\\primero\\a");
+    f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\propio\\a\r\n");
+    ASSERT_TRUE(f.file.MappingFileExists());
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1"), "\\\\propio\\a");
+}
+
+TEST(MappingSource, XdgConfigDirsAreSearchedInOrderAndARelativeEntryIsIgnored) {
+    support::TempDir d;
+    const QByteArray savedDirs = qgetenv("XDG_CONFIG_DIRS");
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(d.Path()));
+    for (const char* folder : {"rel/mapeo", "b/mapeo"}) {  // "rel" is there, but relative
+        platform::SystemFileSystem().MakeFolder(d.Path(folder));
+        d.Write((std::string(folder) + "/MAPEO.INI").c_str(), "[UNIDADES]\r\nLETRA1=J:\r\n");
+    }
+    qputenv("XDG_CONFIG_DIRS",
+            QByteArray::fromStdString("rel:" + d.Path("a") + "/:" + d.Path("b")));
+    drives::MappingLocation location{d.Path("cfg"), d.Path("cfg/MAPEO.INI"),
+                                     d.Path("cfg/MAPEO.BAK"), platform::SystemMappingFilePaths()};
+    EXPECT_EQ(drives::Mapping_Source(platform::SystemFileSystem(), location),
+              d.Path("b/mapeo/MAPEO.INI"));
+    platform::SystemFileSystem().MakeFolder(d.Path("a/mapeo"));
+    d.Write("a/mapeo/MAPEO.INI", "[UNIDADES]\r\nLETRA1=K:\r\n");
+    EXPECT_EQ(drives::Mapping_Source(platform::SystemFileSystem(), location),
+              d.Path("a/mapeo/MAPEO.INI"));
+    qunsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(platform::SystemMappingFilePaths(),
+              std::vector<std::string>{"/etc/xdg/mapeo/MAPEO.INI"});
+    QDir::setCurrent(savedCwd);
+    if (!savedDirs.isNull())
+        qputenv("XDG_CONFIG_DIRS", savedDirs);
+}
+
+TEST(MappingSource, AFileThatIsThereButCannotBeReadIsReportedNeverReadAsEmptyOrPassedOver) {
+    Fixture f;
+    f.WriteIni("[UNIDADES]\r\nLETRA1=J:\r\n", "etc2/mapeo");
+    platform::SystemFileSystem().MakeFolder(f.dir.Path("etc1/mapeo/MAPEO.INI"));
+    EXPECT_EQ(f.Refusal(), Unreadable(f, "etc1/mapeo/MAPEO.INI", "es una carpeta"));
+
+    QDir(QString::fromStdString(f.dir.Path("etc1"))).removeRecursively();
+    f.WriteIni(QByteArray("\x7f"
+                          "ELF") +
+                   '\0' + "\xff[UNIDAD]\nLETRA1=J:\n",
+               "etc1/mapeo");
+    EXPECT_EQ(f.Refusal(), Unreadable(f, "etc1/mapeo/MAPEO.INI",
+                                      "no tiene ninguna clave en la sección [UNIDADES]"));
+    if (::geteuid() != 0) {  // root reads any file
+        ::chmod(f.dir.Path("etc1/mapeo/MAPEO.INI").c_str(), 0);
+        EXPECT_EQ(f.Refusal(), Unreadable(f, "etc1/mapeo/MAPEO.INI", "permiso denegado"));
+    }
+
+    f.WriteIni("[UNIDADES]\r\nLETRA1=J:\r\n");  // the user's own, kept from them
+    f.services.failing = "read";
+    EXPECT_EQ(f.Refusal(), Unreadable(f, "cfg/MAPEO.INI", "permiso denegado"));
+}
+
+TEST(SaveMappings, ASaveAfterReadingTheSystemFileWritesTheUsersOwnWithoutBackup) {
+    Fixture f;
+    const QByteArray system = f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\admin\\a\r\n", "etc1/mapeo");
+    ASSERT_TRUE(f.file.MappingFileExists());
+    ASSERT_TRUE(f.file.SaveMappings(DefaultRows()));
+    EXPECT_EQ(f.Ini(), DefaultFile());
+    EXPECT_EQ(f.dir.Read("etc1/mapeo/MAPEO.INI"), system);
+    EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.BAK")) << "the backup is of the user's own file only";
+    ASSERT_TRUE(f.file.MappingFileExists());
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1"), DefaultRows()[0].path);
 }
 
 }  // namespace
