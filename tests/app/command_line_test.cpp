@@ -23,6 +23,7 @@ using fakes::FakeShell;
 using fakes::FakeWindowServices;
 using support::TempDir;
 using testing::HasSubstr;
+using testing::Not;
 
 struct Outcome {
     std::optional<int> status;
@@ -33,10 +34,19 @@ class CommandLineTest : public testing::Test {
 protected:
     Outcome Run(const QStringList& args, QtArguments qt = QtArguments::NotYetTaken) {
         std::ostringstream out, err;
-        const auto status =
-            app::Run_Without_Window(app::Parse_Arguments(args, qt), platform::SystemFileSystem(),
-                                    platform::AutostartFolder(), dir.Path("MAPEO.INI"), out, err);
+        const app::Places places{{dir.Path("config/mapeo"),
+                                  dir.Path("config/mapeo/MAPEO.INI"),
+                                  dir.Path("config/mapeo/MAPEO.BAK"),
+                                  {dir.Path("etc/mapeo/MAPEO.INI")}},
+                                 dir.Path("config/autostart"),
+                                 {dir.Path("etc/autostart")}};
+        const auto status = app::Run_Without_Window(app::Parse_Arguments(args, qt),
+                                                    platform::SystemFileSystem(), places, out, err);
         return {status, out.str(), err.str()};
+    }
+    void Write(const char* folder, const char* name, const QByteArray& bytes) {
+        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
+        dir.Write((std::string(folder) + '/' + name).c_str(), bytes);
     }
 
     TempDir dir;
@@ -72,17 +82,22 @@ TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
     EXPECT_THAT(Run({"--version"}).out, HasSubstr(MAPEO_VERSION));
 }
 
-class AutostartTest : public CommandLineTest {
-protected:
-    AutostartTest() : saved(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path("config")));
-    }
-    ~AutostartTest() override { qputenv("XDG_CONFIG_HOME", saved); }
+TEST_F(CommandLineTest, HelpNamesTheTableARunWouldRead) {
+    const QString own = QString::fromStdString(dir.Path("config/mapeo/MAPEO.INI"));
+    const QString system = QString::fromStdString(dir.Path("etc/mapeo/MAPEO.INI"));
+    EXPECT_THAT(Run({"--help"}).out,
+                HasSubstr(("Tabla de conexiones: " + own + '\n').toStdString()));
+    Write("etc/mapeo", "MAPEO.INI", "[UNIDADES]\r\n");
+    const std::string help = Run({"--help"}).out;
+    EXPECT_THAT(help, HasSubstr(("Tabla de conexiones: " + system + '\n').toStdString()));
+    EXPECT_THAT(help, HasSubstr(own.toStdString())) << "and where a save will write";
+    Write("config/mapeo", "MAPEO.INI", "[UNIDADES]\r\n");
+    EXPECT_THAT(Run({"--help"}).out, Not(HasSubstr(system.toStdString())));
+}
 
-    QByteArray saved;
-};
+using AutostartTest = CommandLineTest;
 
-TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedUnderXdgConfigHome) {
+TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedWhenNoAdministratorHasOne) {
     const char* entry = "config/autostart/mapeo-reconectar.desktop";
     ASSERT_EQ(Run({"--reconectar", "--al-iniciar"}).status, app::ExitOk);
     ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk) << "adding it again is harmless";
@@ -96,6 +111,19 @@ TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedUnderXdgConfigHome) {
     EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk) << "nothing to remove is no error";
 }
 
+TEST_F(AutostartTest, AnAdministratorsEntryIsHiddenByTheUsersOwnNotLeftToRun) {
+    const char* entry = "config/autostart/mapeo-reconectar.desktop";
+    const QByteArray system = "[Desktop Entry]\nType=Application\nExec=mapeo --reconectar\n";
+    Write("etc/autostart", "mapeo-reconectar.desktop", system);
+    ASSERT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
+    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=true\n"));
+    ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk);
+    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=false\n"));
+    ASSERT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
+    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=true\n"));
+    EXPECT_EQ(dir.Read("etc/autostart/mapeo-reconectar.desktop"), system);
+}
+
 TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
     platform::SystemFileSystem().MakeFolder(dir.Path("config"));
     dir.Write("config/autostart", "a file where the folder should be");
@@ -107,18 +135,20 @@ TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
 class ReconnectTest : public testing::Test {
 protected:
     int Reconnect() {
-        return app::Reconnect_Stored_Rows(
-            {platform::SystemProfileFile(),
-             platform::SystemFileSystem(),
-             net,
-             shell,
-             console,
-             {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
-            err);
+        return app::Reconnect_Stored_Rows({platform::SystemProfileFile(),
+                                           platform::SystemFileSystem(),
+                                           net,
+                                           shell,
+                                           console,
+                                           {dir.Path("cfg"),
+                                            dir.Path("cfg/MAPEO.INI"),
+                                            dir.Path("cfg/MAPEO.BAK"),
+                                            {dir.Path("etc/mapeo/MAPEO.INI")}}},
+                                          err);
     }
-    void WriteMappingFile(const QByteArray& body) {
-        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
-        dir.Write("cfg/MAPEO.INI", "[UNIDADES]\r\n" + body);
+    void WriteMappingFile(const QByteArray& body, const char* folder = "cfg") {
+        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
+        dir.Write((std::string(folder) + "/MAPEO.INI").c_str(), "[UNIDADES]\r\n" + body);
     }
     static bool AnyWindowShown() {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -178,6 +208,23 @@ TEST_F(ReconnectTest, EveryMarkedRowConnectedGivesStatus0AndALoadErrorStatus1) {
     lines.str({});
     EXPECT_EQ(Reconnect(), app::ExitFailed);
     EXPECT_EQ(lines.str(), "[Inicializando copia!] 380 El valor de la propiedad no es válido\n");
+}
+
+TEST_F(ReconnectTest, TheAdministratorsTableIsRestoredForAUserWithoutOne) {
+    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=1\r\n", "etc/mapeo");
+    EXPECT_EQ(Reconnect(), app::ExitOk);
+    ASSERT_EQ(net.adds.size(), 1u);
+    EXPECT_EQ(net.adds[0].remote, "\\\\srv\\docs");
+    EXPECT_FALSE(dir.Exists("cfg")) << "a restore never writes the user's table";
+
+    // One the user cannot read is reported as the window reports it, and counts.
+    platform::SystemFileSystem().DeleteFile(dir.Path("etc/mapeo/MAPEO.INI"));
+    platform::SystemFileSystem().MakeFolder(dir.Path("etc/mapeo/MAPEO.INI"));
+    lines.str({});
+    EXPECT_EQ(Reconnect(), app::ExitFailed);
+    EXPECT_EQ(lines.str(), "[Inicializando copia!] 75 No se puede leer la tabla de conexiones " +
+                               dir.Path("etc/mapeo/MAPEO.INI") + ": es una carpeta.\n");
+    EXPECT_EQ(net.adds.size(), 1u);
 }
 
 }  // namespace
