@@ -154,7 +154,8 @@ platform::Status MappingFile::SaveMappings(const std::array<MappingRow, RowCount
     }
     if (platform::Status flushed = files_.FlushFile(fresh); !flushed)
         return failed(flushed);
-    // The backup is made once, by the first save that finds a mapping file and no backup.
+    // The backup is made once, by the first save that finds a file of the user's own and no
+    // backup; a table read from the administrator's file has nothing to back up.
     if (files_.NormalFileExists(location_.file)) {
         platform::Status backup = files_.CopyFileNoReplace(location_.file, location_.backup);
         if (!backup && !backup.targetExists)
