@@ -213,9 +213,11 @@ public:
         const auto span = FindSection(lines, OneLine(app).trimmed());
         if (!key) {
             QByteArray names;
-            for (std::size_t i = span ? span->first : 0; span && i < span->end; ++i)
-                if (const auto k = KeyOf(lines[i].text))
+            for (std::size_t i = span ? span->first : 0; span && i < span->end; ++i) {
+                // An empty name would end the list early.
+                if (const auto k = KeyOf(lines[i].text); k && !k->key.isEmpty())
                     names += k->key.toUtf8() + '\0';
+            }
             return CopyOutList(names, out, size);
         }
         if (!span)
