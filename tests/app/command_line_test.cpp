@@ -82,17 +82,12 @@ TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
     EXPECT_THAT(Run({"--version"}).out, HasSubstr(MAPEO_VERSION));
 }
 
-TEST_F(CommandLineTest, HelpNamesTheTableARunWouldRead) {
-    const QString own = QString::fromStdString(dir.Path("config/mapeo/MAPEO.INI"));
-    const QString system = QString::fromStdString(dir.Path("etc/mapeo/MAPEO.INI"));
-    EXPECT_THAT(Run({"--help"}).out,
-                HasSubstr(("Tabla de conexiones: " + own + '\n').toStdString()));
-    Write("etc/mapeo", "MAPEO.INI", "[UNIDADES]\r\n");
-    const std::string help = Run({"--help"}).out;
-    EXPECT_THAT(help, HasSubstr(("Tabla de conexiones: " + system + '\n').toStdString()));
-    EXPECT_THAT(help, HasSubstr(own.toStdString())) << "and where a save will write";
-    Write("config/mapeo", "MAPEO.INI", "[UNIDADES]\r\n");
-    EXPECT_THAT(Run({"--help"}).out, Not(HasSubstr(system.toStdString())));
+TEST_F(CommandLineTest, HelpNamesTheAdministratorsTableOnlyWhileTheUserHasNone) {
+    const std::string system = dir.Path("etc/mapeo/MAPEO.INI");
+    Write("etc/mapeo", "MAPEO.INI", "");
+    EXPECT_THAT(Run({"--help"}).out, HasSubstr("Tabla de conexiones: " + system + '\n'));
+    Write("config/mapeo", "MAPEO.INI", "");
+    EXPECT_THAT(Run({"--help"}).out, Not(HasSubstr(system)));
 }
 
 using AutostartTest = CommandLineTest;
@@ -113,15 +108,13 @@ TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedWhenNoAdministratorHasOne) 
 
 TEST_F(AutostartTest, AnAdministratorsEntryIsHiddenByTheUsersOwnNotLeftToRun) {
     const char* entry = "config/autostart/mapeo-reconectar.desktop";
-    const QByteArray system = "[Desktop Entry]\nType=Application\nExec=mapeo --reconectar\n";
-    Write("etc/autostart", "mapeo-reconectar.desktop", system);
-    ASSERT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
-    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=true\n"));
-    ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk);
-    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=false\n"));
-    ASSERT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
-    EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr("\nHidden=true\n"));
-    EXPECT_EQ(dir.Read("etc/autostart/mapeo-reconectar.desktop"), system);
+    Write("etc/autostart", "mapeo-reconectar.desktop", "[Desktop Entry]\n");
+    for (const auto& [option, line] : {std::pair{"--no-al-iniciar", "\nHidden=true\n"},
+                                       {"--al-iniciar", "\nHidden=false\n"},
+                                       {"--no-al-iniciar", "\nHidden=true\n"}}) {
+        ASSERT_EQ(Run({option}).status, app::ExitOk);
+        EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr(line)) << option;
+    }
 }
 
 TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
@@ -135,20 +128,18 @@ TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
 class ReconnectTest : public testing::Test {
 protected:
     int Reconnect() {
-        return app::Reconnect_Stored_Rows({platform::SystemProfileFile(),
-                                           platform::SystemFileSystem(),
-                                           net,
-                                           shell,
-                                           console,
-                                           {dir.Path("cfg"),
-                                            dir.Path("cfg/MAPEO.INI"),
-                                            dir.Path("cfg/MAPEO.BAK"),
-                                            {dir.Path("etc/mapeo/MAPEO.INI")}}},
-                                          err);
+        return app::Reconnect_Stored_Rows(
+            {platform::SystemProfileFile(),
+             platform::SystemFileSystem(),
+             net,
+             shell,
+             console,
+             {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
+            err);
     }
-    void WriteMappingFile(const QByteArray& body, const char* folder = "cfg") {
-        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
-        dir.Write((std::string(folder) + "/MAPEO.INI").c_str(), "[UNIDADES]\r\n" + body);
+    void WriteMappingFile(const QByteArray& body) {
+        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
+        dir.Write("cfg/MAPEO.INI", "[UNIDADES]\r\n" + body);
     }
     static bool AnyWindowShown() {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -208,23 +199,6 @@ TEST_F(ReconnectTest, EveryMarkedRowConnectedGivesStatus0AndALoadErrorStatus1) {
     lines.str({});
     EXPECT_EQ(Reconnect(), app::ExitFailed);
     EXPECT_EQ(lines.str(), "[Inicializando copia!] 380 El valor de la propiedad no es válido\n");
-}
-
-TEST_F(ReconnectTest, TheAdministratorsTableIsRestoredForAUserWithoutOne) {
-    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=1\r\n", "etc/mapeo");
-    EXPECT_EQ(Reconnect(), app::ExitOk);
-    ASSERT_EQ(net.adds.size(), 1u);
-    EXPECT_EQ(net.adds[0].remote, "\\\\srv\\docs");
-    EXPECT_FALSE(dir.Exists("cfg")) << "a restore never writes the user's table";
-
-    // One the user cannot read is reported as the window reports it, and counts.
-    platform::SystemFileSystem().DeleteFile(dir.Path("etc/mapeo/MAPEO.INI"));
-    platform::SystemFileSystem().MakeFolder(dir.Path("etc/mapeo/MAPEO.INI"));
-    lines.str({});
-    EXPECT_EQ(Reconnect(), app::ExitFailed);
-    EXPECT_EQ(lines.str(), "[Inicializando copia!] 75 No se puede leer la tabla de conexiones " +
-                               dir.Path("etc/mapeo/MAPEO.INI") + ": es una carpeta.\n");
-    EXPECT_EQ(net.adds.size(), 1u);
 }
 
 }  // namespace
