@@ -82,12 +82,9 @@ TEST(ProfileRead, AMissingFileSectionOrKeyGivesTheDefault) {
 
 TEST(ProfileRead, WithoutAKeyTheSectionsKeyNamesComeBackEachEndedByANul) {
     TempDir d;
-    d.Write("a.ini", "[S]\nA=1\njunk\n Letra1 = J:\n[T]\nB=2\n");
+    d.Write("a.ini", "[S]\nA=1\njunk\n Letra1 = J:\n=x\n[T]\nB=2\n");
     EXPECT_EQ(Get(d.Path("a.ini"), "s", nullptr), std::string("A\0Letra1\0", 9));
-    EXPECT_EQ(Get(d.Path("a.ini"), "S", nullptr, "-", 5), std::string("A\0L", 3))
-        << "a list cut short gives nSize - 2";
     EXPECT_EQ(Get(d.Path("a.ini"), "U", nullptr), "");
-    EXPECT_EQ(Get(d.Path("none.ini"), "S", nullptr), "");
 }
 
 TEST(ProfileRead, ALongValueIsCutToBufferSizeMinusOneWithoutSplittingACharacter) {
