@@ -82,9 +82,10 @@ class Scan_Guard {
 public:
     explicit Scan_Guard(FRMTCPIP* w) : window_(w) { ++w->scans_; }
     ~Scan_Guard() {
-        if (!window_)
+        if (!window_ || --window_->scans_ > 0)
             return;
-        if (--window_->scans_ == 0 && window_->deleteWhenIdle_)
+        window_->tcpicp_->End_Look_Ahead();
+        if (window_->deleteWhenIdle_)
             window_->deleteLater();
     }
     Scan_Guard(const Scan_Guard&) = delete;
@@ -102,6 +103,10 @@ FRMTCPIP::FRMTCPIP(TesterServices services, QWidget* parent)
       tcpicp_(std::make_shared<TCPICP>(services.echo, services.sockets, services.ui)) {
     setAttribute(Qt::WA_DeleteOnClose);
     Build_Controls();
+    // A host that answered ahead of its step has its name looked up meanwhile.
+    tcpicp_->Answered = [&resolver = services.resolver](const QString& host) {
+        resolver.AddressToHostAhead(host);
+    };
 }
 
 FRMTCPIP::~FRMTCPIP() = default;
@@ -331,7 +336,22 @@ void FRMTCPIP::Command1_Click() {
     Probe_Report(*host, reply, false);
 }
 
-bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply) {
+QStringList FRMTCPIP::Next_Hosts(std::optional<std::int16_t> fourthStart) const {
+    QStringList next;
+    const qsizetype room = LookAheadWindow - 1;
+    const QString two = platform::TrimBlanks(Text1[0]->text()) + u'.' +
+                        platform::TrimBlanks(Text1[1]->text()) + u'.';
+    const QString three = two + platform::TrimBlanks(Text1[2]->text()) + u'.';
+    for (int q = ScanLastOctet + 1; q <= 255 && next.size() < room; ++q)
+        next << three + QString::number(q);
+    if (fourthStart)
+        for (int t = ScanThirdOctet + 1; t <= 255 && next.size() < room; ++t)
+            for (int q = *fourthStart; q <= 255 && next.size() < room; ++q)
+                next << two + QString::number(t) + u'.' + QString::number(q);
+    return next;
+}
+
+bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> fourthStart) {
     if (k != 9) {
         Toggle(Shape1[k]);
         ++k;
@@ -356,6 +376,7 @@ bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply) {
         return true;
     }
     const std::shared_ptr<TCPICP> engine = tcpicp_;
+    engine->Look_Ahead(Next_Hosts(fourthStart));
     engine->Send_Echo(*host, reply);
     if (!alive)
         return false;
@@ -374,7 +395,7 @@ void FRMTCPIP::Command2_Click() {
     int k = 0;
     ECHO_REPLY reply{};
     while (ScanLastOctet <= 255)
-        if (!Scan_Step(k, reply))
+        if (!Scan_Step(k, reply, std::nullopt))
             return;
 }
 
@@ -391,7 +412,7 @@ void FRMTCPIP::Command4_Click() {
         Text1[2]->setText(QString::number(ScanThirdOctet));
         ScanLastOctet = fourthStart;
         while (ScanLastOctet <= 255)
-            if (!Scan_Step(k, reply))
+            if (!Scan_Step(k, reply, fourthStart))
                 return;
         if (!Yield())
             return;
