@@ -138,6 +138,9 @@ bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address
     char request[sizeof texts::EchoPayload];
     std::memcpy(request, texts::EchoPayload, sizeof request);
     if (!plan_.front().ticket) {
+        // Not guessed: sent at once, and the next probe ahead waits for the next millisecond.
+        lastAheadTick_ = ahead.GetTickCount64();
+        sentAhead_ = true;
         plan_.front().ticket = ahead.IcmpSendEchoAhead(aheadHandle_, address, request,
                                                        sizeof request - 1, nullptr, EchoTimeoutMs);
         if (!plan_.front().ticket) {

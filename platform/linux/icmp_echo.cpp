@@ -225,110 +225,112 @@ private:
 
     void ReadPackets(Clock::time_point until, Probes& probes, const Pending& want,
                      bool& pendingError) {
-        for (int n = 0; n < ReadBatch && !want.Done(); ++n) {
-            if (n > 0 && Clock::now() >= until)
-                return;
-            std::uint8_t data[4096];
-            alignas(cmsghdr) char control[256];
-            sockaddr_in from{};
-            iovec iov{data, sizeof data};
-            msghdr msg{};
-            msg.msg_name = &from;
-            msg.msg_namelen = sizeof from;
-            msg.msg_iov = &iov;
-            msg.msg_iovlen = 1;
-            msg.msg_control = control;
-            msg.msg_controllen = sizeof control;
-            const ssize_t got = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                // With IP_RECVERR a pending error is told here first; the queue has the details.
-                if (errno != EAGAIN && errno != EWOULDBLOCK)
-                    pendingError = true;
-                return;
-            }
-            const Clock::time_point arrival = Arrival(msg, Clock::now());
-            std::uint16_t id, sequence;
-            if (!icmp::EchoKey(raw_, data, std::size_t(got), id, sequence))
-                continue;
-            Pending* p = Find(probes, id, sequence);
-            if (!p || arrival > p->deadline)
-                continue;
-            Outcome o = icmp::ReadPacket({p->destination, id_, sequence, raw_}, data,
-                                         std::size_t(got), from.sin_addr.s_addr);
-            if (o.verdict == Verdict::Ignore)
-                continue;
-            if (o.verdict == Verdict::Error) {
-                p->End(o.status, o.from, arrival);
-                continue;
-            }
-            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL && o.ttl < 0) {
-                    int ttl;
-                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-                    o.ttl = ttl;
-                }
-            }
-            p->data.assign(o.data, o.data + o.size);
-            // A reply cut short by the buffer is larger than any reply buffer.
-            p->size = (msg.msg_flags & MSG_TRUNC) ? std::size_t(INT16_MAX) + 1 : o.size;
-            p->ttl = o.ttl;
-            p->tos = o.tos;
-            p->End(IP_SUCCESS, o.from, arrival);
+        icmp::ReadBounded(
+            until, ReadBatch, [&] { return ReadOnePacket(probes, pendingError); },
+            [&] { return want.Done(); });
+    }
+
+    // False when nothing waits.
+    bool ReadOnePacket(Probes& probes, bool& pendingError) {
+        std::uint8_t data[4096];
+        alignas(cmsghdr) char control[256];
+        sockaddr_in from{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
+        if (got < 0) {
+            if (errno == EINTR)
+                return true;
+            // With IP_RECVERR a pending error is told here first; the queue has the details.
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                pendingError = true;
+            return false;
         }
+        const Clock::time_point arrival = Arrival(msg, Clock::now());
+        std::uint16_t id, sequence;
+        if (!icmp::EchoKey(raw_, data, std::size_t(got), id, sequence))
+            return true;
+        Pending* p = Find(probes, id, sequence);
+        if (!p || arrival > p->deadline)
+            return true;
+        Outcome o = icmp::ReadPacket({p->destination, id_, sequence, raw_}, data, std::size_t(got),
+                                     from.sin_addr.s_addr);
+        if (o.verdict == Verdict::Ignore)
+            return true;
+        if (o.verdict == Verdict::Error) {
+            p->End(o.status, o.from, arrival);
+            return true;
+        }
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL && o.ttl < 0) {
+                int ttl;
+                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+                o.ttl = ttl;
+            }
+        }
+        p->data.assign(o.data, o.data + o.size);
+        // A reply cut short by the buffer is larger than any reply buffer.
+        p->size = (msg.msg_flags & MSG_TRUNC) ? std::size_t(INT16_MAX) + 1 : o.size;
+        p->ttl = o.ttl;
+        p->tos = o.tos;
+        p->End(IP_SUCCESS, o.from, arrival);
+        return true;
     }
 
     void ReadErrorQueue(Clock::time_point until, Probes& probes, const Pending& want) {
-        for (int n = 0; n < ReadBatch && !want.Done(); ++n) {
-            if (n > 0 && Clock::now() >= until)
-                return;
-            std::uint8_t data[1024];
-            alignas(cmsghdr) char control[512];
-            sockaddr_in original{};
-            iovec iov{data, sizeof data};
-            msghdr msg{};
-            msg.msg_name = &original;
-            msg.msg_namelen = sizeof original;
-            msg.msg_iov = &iov;
-            msg.msg_iovlen = 1;
-            msg.msg_control = control;
-            msg.msg_controllen = sizeof control;
-            const ssize_t got = ::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            const Clock::time_point arrival = Arrival(msg, Clock::now());
-            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
-                    continue;
-                sock_extended_err ee;
-                std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-                sockaddr_in offender{};
-                if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
-                    std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
-                const icmp::QueuedError e{
-                    ee.ee_origin,
-                    ee.ee_type,
-                    ee.ee_code,
-                    ee.ee_errno,
-                    offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
-                    original.sin_addr.s_addr,
-                    data,
-                    std::size_t(got)};
-                std::uint16_t id = id_, sequence = 0;
-                Pending* p = icmp::QueuedEchoKey(e, id, sequence)
-                                 ? Find(probes, id, sequence)
-                                 : FirstTo(probes, e.originalDestination, sequence);
-                if (!p || arrival > p->deadline)
-                    continue;
-                const Outcome o = icmp::ReadQueuedError({p->destination, id_, sequence, raw_}, e);
-                if (o.verdict == Verdict::Error)
-                    p->End(o.status, o.from, arrival);
-            }
+        icmp::ReadBounded(
+            until, ReadBatch, [&] { return ReadOneError(probes); }, [&] { return want.Done(); });
+    }
+
+    bool ReadOneError(Probes& probes) {
+        std::uint8_t data[1024];
+        alignas(cmsghdr) char control[512];
+        sockaddr_in original{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &original;
+        msg.msg_namelen = sizeof original;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (got < 0)
+            return errno == EINTR;
+        const Clock::time_point arrival = Arrival(msg, Clock::now());
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
+                continue;
+            sock_extended_err ee;
+            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+            sockaddr_in offender{};
+            if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
+                std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
+            const icmp::QueuedError e{ee.ee_origin,
+                                      ee.ee_type,
+                                      ee.ee_code,
+                                      ee.ee_errno,
+                                      offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
+                                      original.sin_addr.s_addr,
+                                      data,
+                                      std::size_t(got)};
+            std::uint16_t id = id_, sequence = 0;
+            Pending* p = icmp::QueuedEchoKey(e, id, sequence)
+                             ? Find(probes, id, sequence)
+                             : FirstTo(probes, e.originalDestination, sequence);
+            if (!p || arrival > p->deadline)
+                continue;
+            const Outcome o = icmp::ReadQueuedError({p->destination, id_, sequence, raw_}, e);
+            if (o.verdict == Verdict::Error)
+                p->End(o.status, o.from, arrival);
         }
+        return true;
     }
 
     // An error that quotes too little to name its probe goes to the oldest one it can be for.
@@ -389,43 +391,45 @@ public:
         }
         if (!WaitReadable(helper_.fd, waitUntil))
             return;
-        for (int n = 0; n < ReadBatch && !want.Done(); ++n) {
-            if (n > 0 && Clock::now() >= readUntil)
-                return;
-            std::uint8_t message[sizeof(icmp::helper::Answer) + icmp::helper::MaxAnswerData];
-            const ssize_t got = ::recv(helper_.fd, message, sizeof message, MSG_DONTWAIT);
-            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
-                broken_ = true;  // the helper is gone
-                EndAll(probes);
-                return;
-            }
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            icmp::helper::Answer a;
-            if (std::size_t(got) < sizeof a)
-                continue;
-            std::memcpy(&a, message, sizeof a);
-            auto it = probes.find(a.tag);
-            if (it == probes.end() || it->second.Done())
-                continue;  // an answer to a probe given up
-            Pending& p = it->second;
-            const std::size_t kept = std::size_t(got) - sizeof a;
-            if (a.status == IP_SUCCESS) {
-                p.data.assign(message + sizeof a, message + sizeof a + kept);
-                p.size = std::max<std::size_t>(a.dataSize, kept);
-                p.ttl = a.ttl;
-                p.tos = a.tos;
-            }
-            p.End(a.status, a.from, p.sent + std::chrono::microseconds(a.rttMicros));
-            if (a.status == IP_REQ_TIMED_OUT)
-                p.rttMs = 0;
-        }
+        icmp::ReadBounded(
+            readUntil, ReadBatch, [&] { return ReadOneAnswer(probes); },
+            [&] { return want.Done() || broken_; });
+        if (broken_)
+            EndAll(probes);
     }
 
 private:
+    bool ReadOneAnswer(Probes& probes) {
+        std::uint8_t message[sizeof(icmp::helper::Answer) + icmp::helper::MaxAnswerData];
+        const ssize_t got = ::recv(helper_.fd, message, sizeof message, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR)
+            return true;
+        if (got <= 0) {
+            // Closed or failed: the helper is gone.
+            broken_ = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            return false;
+        }
+        icmp::helper::Answer a;
+        if (std::size_t(got) < sizeof a)
+            return true;
+        std::memcpy(&a, message, sizeof a);
+        auto it = probes.find(a.tag);
+        if (it == probes.end() || it->second.Done())
+            return true;  // an answer to a probe given up
+        Pending& p = it->second;
+        const std::size_t kept = std::size_t(got) - sizeof a;
+        if (a.status == IP_SUCCESS) {
+            p.data.assign(message + sizeof a, message + sizeof a + kept);
+            p.size = std::max<std::size_t>(a.dataSize, kept);
+            p.ttl = a.ttl;
+            p.tos = a.tos;
+        }
+        p.End(a.status, a.from, p.sent + std::chrono::microseconds(a.rttMicros));
+        if (a.status == IP_REQ_TIMED_OUT)
+            p.rttMs = 0;
+        return true;
+    }
+
     void EndAll(Probes& probes) {
         for (auto& [ticket, p] : probes) {
             if (!p.Done()) {

@@ -20,8 +20,15 @@ namespace {
 
 constexpr int HelloWaitMs = 5000;
 
-std::mutex pathMutex;
-std::string namedPath;
+// Function statics: a test may name its helper while statics are still being set up.
+std::mutex& PathMutex() {
+    static std::mutex m;
+    return m;
+}
+std::string& NamedPath() {
+    static std::string path;
+    return path;
+}
 
 std::string ProgramFolder() {
     char path[PATH_MAX];
@@ -36,15 +43,15 @@ std::string ProgramFolder() {
 }  // namespace
 
 void SetHelperPath(std::string path) {
-    std::lock_guard lock(pathMutex);
-    namedPath = std::move(path);
+    std::lock_guard lock(PathMutex());
+    NamedPath() = std::move(path);
 }
 
 std::string HelperPath() {
     {
-        std::lock_guard lock(pathMutex);
-        if (!namedPath.empty())
-            return namedPath;
+        std::lock_guard lock(PathMutex());
+        if (!NamedPath().empty())
+            return NamedPath();
     }
     // Beside the program in a build tree; /usr/bin/mapeo → /usr/libexec/mapeo/mapeo-echo.
     const std::string folder = ProgramFolder();

@@ -3,6 +3,7 @@
 // checked with hand-made packets.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -73,6 +74,23 @@ bool IsBadDestination(IPAddr a);
 DWORD StatusForIcmpError(std::uint8_t type, std::uint8_t code);
 // Status of a send that the local system refused, or of a local error on the queue.
 DWORD StatusForLocalError(int errnum);
+
+// Reads what waits on a socket, one packet per call of `readOne` (false: nothing more waits),
+// until `done()`: at most `batch` packets, and none after `until` but the first, so that a
+// stream of other hosts' ICMP cannot hold a probe past its deadline. Returns the count read.
+template <class ReadOne, class Done>
+int ReadBounded(std::chrono::steady_clock::time_point until, int batch, ReadOne readOne,
+                Done done) {
+    int n = 0;
+    while (n < batch && !done()) {
+        if (n > 0 && std::chrono::steady_clock::now() >= until)
+            break;
+        if (!readOne())
+            break;
+        ++n;
+    }
+    return n;
+}
 
 // An echo request with the given payload, checksum filled in.
 std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_t size,

@@ -179,88 +179,88 @@ private:
     }
 
     void ReadPackets() {
-        const Clock::time_point until = Earliest();
-        for (int n = 0; n < ReadBatch; ++n) {
-            if (n > 0 && Clock::now() >= until)
-                return;
-            std::uint8_t data[4096];
-            sockaddr_in from{};
-            iovec iov{data, sizeof data};
-            msghdr msg{};
-            msg.msg_name = &from;
-            msg.msg_namelen = sizeof from;
-            msg.msg_iov = &iov;
-            msg.msg_iovlen = 1;
-            const ssize_t got = ::recvmsg(raw_, &msg, MSG_DONTWAIT);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
+        ReadBounded(
+            Earliest(), ReadBatch, [&] { return ReadOnePacket(); }, [] { return false; });
+    }
+
+    // False when nothing waits.
+    bool ReadOnePacket() {
+        std::uint8_t data[4096];
+        sockaddr_in from{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        const ssize_t got = ::recvmsg(raw_, &msg, MSG_DONTWAIT);
+        if (got < 0)
+            return errno == EINTR;
+        std::uint16_t id, sequence, key;
+        if (!EchoKey(true, data, std::size_t(got), id, sequence))
+            return true;
+        Probe* p = Find(id, sequence, key);
+        if (!p)
+            return true;
+        const Outcome o = ReadPacket({p->destination, id_, sequence, true}, data, std::size_t(got),
+                                     from.sin_addr.s_addr);
+        if (o.verdict == Verdict::Ignore)
+            return true;
+        std::size_t size = o.size;
+        if (msg.msg_flags & MSG_TRUNC)
+            size = 0x10000;  // larger than any reply buffer
+        End(key, o.verdict == Verdict::Reply ? IP_SUCCESS : o.status, o.from, o.data, size, o.ttl,
+            o.tos);
+        return true;
+    }
+
+    void ReadErrors() {
+        ReadBounded(
+            Earliest(), ReadBatch, [&] { return ReadOneError(); }, [] { return false; });
+    }
+
+    bool ReadOneError() {
+        std::uint8_t data[1024];
+        alignas(cmsghdr) char control[512];
+        sockaddr_in original{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &original;
+        msg.msg_namelen = sizeof original;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(raw_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (got < 0)
+            return errno == EINTR;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
+                continue;
+            sock_extended_err ee;
+            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+            sockaddr_in offender{};
+            if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
+                std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
+            const QueuedError e{ee.ee_origin,
+                                ee.ee_type,
+                                ee.ee_code,
+                                ee.ee_errno,
+                                offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
+                                original.sin_addr.s_addr,
+                                data,
+                                std::size_t(got)};
             std::uint16_t id, sequence, key;
-            if (!EchoKey(true, data, std::size_t(got), id, sequence))
+            if (!QueuedEchoKey(e, id, sequence))
                 continue;
             Probe* p = Find(id, sequence, key);
             if (!p)
                 continue;
-            Outcome o = ReadPacket({p->destination, id_, sequence, true}, data, std::size_t(got),
-                                   from.sin_addr.s_addr);
-            if (o.verdict == Verdict::Ignore)
-                continue;
-            std::size_t size = o.size;
-            if (msg.msg_flags & MSG_TRUNC)
-                size = 0x10000;  // larger than any reply buffer
-            End(key, o.verdict == Verdict::Reply ? IP_SUCCESS : o.status, o.from, o.data, size,
-                o.ttl, o.tos);
+            const Outcome o = ReadQueuedError({p->destination, id_, sequence, true}, e);
+            if (o.verdict == Verdict::Error)
+                End(key, o.status, o.from, nullptr, 0, -1, -1);
         }
-    }
-
-    void ReadErrors() {
-        for (int n = 0; n < ReadBatch; ++n) {
-            std::uint8_t data[1024];
-            alignas(cmsghdr) char control[512];
-            sockaddr_in original{};
-            iovec iov{data, sizeof data};
-            msghdr msg{};
-            msg.msg_name = &original;
-            msg.msg_namelen = sizeof original;
-            msg.msg_iov = &iov;
-            msg.msg_iovlen = 1;
-            msg.msg_control = control;
-            msg.msg_controllen = sizeof control;
-            const ssize_t got = ::recvmsg(raw_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                return;
-            }
-            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
-                    continue;
-                sock_extended_err ee;
-                std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-                sockaddr_in offender{};
-                if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
-                    std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
-                QueuedError e{ee.ee_origin,
-                              ee.ee_type,
-                              ee.ee_code,
-                              ee.ee_errno,
-                              offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
-                              original.sin_addr.s_addr,
-                              data,
-                              std::size_t(got)};
-                std::uint16_t id, sequence, key;
-                if (!QueuedEchoKey(e, id, sequence))
-                    continue;
-                Probe* p = Find(id, sequence, key);
-                if (!p)
-                    continue;
-                const Outcome o = ReadQueuedError({p->destination, id_, sequence, true}, e);
-                if (o.verdict == Verdict::Error)
-                    End(key, o.status, o.from, nullptr, 0, -1, -1);
-            }
-        }
+        return true;
     }
 
     void End(std::uint16_t key, DWORD status, IPAddr from, const std::uint8_t* data,
