@@ -173,31 +173,34 @@ bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address
 
 // The probe waited for, then the guess: what is out for neither is dropped.
 void TCPICP::Plan(const QString& host, platform::IPAddr address, const QStringList& guess) {
-    std::unordered_map<platform::IPAddr, Ahead> out;
-    for (const Ahead& a : plan_)
-        if (a.ticket)
-            out.emplace(a.address, a);
-    plan_.clear();
-    std::unordered_map<platform::IPAddr, bool> planned;
-    const auto add = [&](const QString& h, platform::IPAddr to) {
-        if (!planned.emplace(to, true).second)
-            return;
-        auto found = out.find(to);
-        if (found == out.end()) {
-            plan_.push_back({h, to, 0, false});
-            return;
-        }
-        plan_.push_back(found->second);
-        out.erase(found);
+    const std::size_t wanted = std::min<std::size_t>(guess.size() + 1, LookAheadWindow);
+    const auto hostAt = [&](std::size_t i) -> const QString& {
+        return i == 0 ? host : guess[qsizetype(i - 1)];
     };
-    add(host, address);
-    for (const QString& h : guess) {
-        if (plan_.size() >= std::size_t(LookAheadWindow))
-            break;
-        add(h, To_IPAddr(Address_To_Long(h)));
+    // Mostly the guess is the last one moved on by a step, and every entry keeps its place.
+    std::size_t same = 0;
+    while (same < plan_.size() && same < wanted && plan_[same].host == hostAt(same))
+        ++same;
+    std::vector<Ahead> moved(plan_.begin() + std::ptrdiff_t(same), plan_.end());
+    plan_.resize(same);
+    std::unordered_multimap<platform::IPAddr, std::size_t> out;
+    for (std::size_t i = 0; i < moved.size(); ++i)
+        if (moved[i].ticket)
+            out.emplace(moved[i].address, i);
+    for (std::size_t i = same; i < wanted; ++i) {
+        const platform::IPAddr to = i == 0 ? address : To_IPAddr(Address_To_Long(hostAt(i)));
+        Ahead a{hostAt(i), to, 0, false};
+        const auto found = out.find(to);
+        if (found != out.end()) {
+            a.ticket = moved[found->second].ticket;
+            a.told = moved[found->second].told;
+            moved[found->second].ticket = 0;
+            out.erase(found);
+        }
+        plan_.push_back(a);
     }
     platform::IcmpEchoAhead* ahead = echo_.LookAhead();
-    for (const auto& [to, a] : out)
+    for (const Ahead& a : moved)
         Drop(ahead, a);
 }
 
