@@ -2,12 +2,15 @@
 # Sourced by start.sh and test.sh.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev libglib2.0-dev
-    libcups2-dev libc-ares-dev)
-# What connecting drives and printer ports, and pinging without root, use on a desktop.
+    libcups2-dev libc-ares-dev libcap-dev)
+# What connecting drives and printer ports, and pinging without root (setcap on the echo
+# helper), use on a desktop.
 RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin)
-# Servers and tools the tests start themselves.
+# Servers and tools the tests start themselves, and fping, which the benchmarks measure beside
+# the scans.
 TEST_PACKAGES=(libgtest-dev libgmock-dev samba smbclient cups-daemon dbus-daemon gvfs-daemons
-    gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth)
+    gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth
+    fping)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
