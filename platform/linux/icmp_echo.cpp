@@ -361,8 +361,10 @@ public:
         icmp::helper::Request r;
         r.tag = ticket;
         r.destination = p.destination;
-        r.timeoutMs = std::uint32_t(
-            std::chrono::duration_cast<std::chrono::milliseconds>(p.deadline - p.sent).count());
+        // The helper takes only sane deadlines; this side keeps the caller's own anyway.
+        r.timeoutMs = std::uint32_t(std::clamp<std::int64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(p.deadline - p.sent).count(), 1,
+            icmp::helper::MaxTimeoutMs));
         r.payloadSize = std::uint16_t(size);
         r.ttl = options ? options->Ttl : 0;
         r.tos = options ? options->Tos : 0;
