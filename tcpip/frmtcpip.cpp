@@ -336,19 +336,40 @@ void FRMTCPIP::Command1_Click() {
     Probe_Report(*host, reply, false);
 }
 
-QStringList FRMTCPIP::Next_Hosts(std::optional<std::int16_t> fourthStart) const {
-    QStringList next;
-    const qsizetype room = LookAheadWindow - 1;
+QStringList FRMTCPIP::Next_Hosts(std::optional<std::int16_t> fourthStart) {
     const QString two = platform::TrimBlanks(Text1[0]->text()) + u'.' +
                         platform::TrimBlanks(Text1[1]->text()) + u'.';
     const QString three = two + platform::TrimBlanks(Text1[2]->text()) + u'.';
-    for (int q = ScanLastOctet + 1; q <= 255 && next.size() < room; ++q)
-        next << three + QString::number(q);
-    if (fourthStart)
-        for (int t = ScanThirdOctet + 1; t <= 255 && next.size() < room; ++t)
-            for (int q = *fourthStart; q <= 255 && next.size() < room; ++q)
-                next << two + QString::number(t) + u'.' + QString::number(q);
-    return next;
+    const int last = ScanLastOctet, third = ScanThirdOctet;
+    const int rest = std::max(0, 255 - last);
+    const int perThird = fourthStart ? std::max(0, 256 - *fourthStart) : 0;
+    // The i-th host after this step's: the rest of this fourth-octet run, then the next ones.
+    const auto at = [&](qsizetype i) -> QString {
+        if (i < rest)
+            return three + QString::number(last + 1 + i);
+        if (perThird == 0)
+            return {};
+        const qsizetype j = i - rest;
+        const qsizetype t = third + 1 + j / perThird;
+        if (t > 255)
+            return {};
+        return two + QString::number(t) + u'.' + QString::number(*fourthStart + j % perThird);
+    };
+    // From one step to the next the guess only moves on by one host.
+    Guess& g = guess_;
+    if (g.two == two && g.three == three && g.fourthStart == fourthStart && g.third == third &&
+        g.last + 1 == last && !g.hosts.isEmpty())
+        g.hosts.removeFirst();
+    else
+        g.hosts.clear();
+    g = {two, three, last, third, fourthStart, std::move(g.hosts)};
+    for (qsizetype i = g.hosts.size(); i < LookAheadWindow - 1; ++i) {
+        QString host = at(i);
+        if (host.isNull())
+            break;
+        g.hosts << host;
+    }
+    return g.hosts;
 }
 
 bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> fourthStart) {

@@ -278,6 +278,17 @@ TEST(LookAhead, EveryScanShowsExactlyWhatItShowsWithoutIt) {
         EXPECT_EQ(Seen(true, scenario), Seen(false, scenario)) << name;
 }
 
+TEST(LookAhead, AScanGuessesRightAcrossThirdOctetValuesSoNothingIsSentTwice) {
+    TesterRig rig(true);
+    rig.Boxes(QStringLiteral("10.0.253.250"));
+    rig.w().Command4_Click();
+    EXPECT_EQ(rig.events.filter(QStringLiteral("ahead:"))
+                  .replaceInStrings(QStringLiteral("ahead:"), QString()),
+              Range(QStringLiteral("10.0.253."), 250, 255) +
+                  Range(QStringLiteral("10.0.254."), 250, 255) +
+                  Range(QStringLiteral("10.0.255."), 250, 255));
+}
+
 TEST(LookAhead, NamesOfHostsThatAnsweredAheadAreAskedEarlyAndShownTheSame) {
     TesterRig rig(true);
     rig.Boxes(QStringLiteral("10.0.0.0"));
