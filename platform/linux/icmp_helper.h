@@ -23,6 +23,9 @@ inline constexpr std::size_t MaxPayload = 1024;  // request data
 inline constexpr std::size_t MaxAnswerData = 2048;
 inline constexpr std::uint32_t MaxTimeoutMs = 10000;
 inline constexpr std::size_t MaxInFlight = 1024;
+// Probes sent: a burst, then one per millisecond, as Mapeo's scans pace them; the helper is
+// no faster a flood tool for a local user than Mapeo is.
+inline constexpr int RateBurst = 64;
 
 #pragma pack(push, 1)
 // The helper's first message: the errno of opening its raw socket, 0 when it is ready.

@@ -135,6 +135,8 @@ private:
             status = IP_NO_RESOURCES;
         if (status == IP_SUCCESS && tags_.count(r.tag))
             status = IP_BAD_REQ;
+        if (status == IP_SUCCESS && !TakeToken())
+            status = IP_NO_RESOURCES;
         if (status != IP_SUCCESS)
             return Reply(r.tag, status, status == IP_BAD_DESTINATION ? r.destination : 0);
 
@@ -162,6 +164,19 @@ private:
             return Reply(r.tag, StatusForLocalError(errno), r.destination);
         inFlight_.emplace(sequence, p);
         tags_.insert(r.tag);
+    }
+
+    bool TakeToken() {
+        const Clock::time_point now = Clock::now();
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - refilled_);
+        if (ms.count() > 0) {
+            tokens_ = int(std::min<std::int64_t>(helper::RateBurst, tokens_ + ms.count()));
+            refilled_ += ms;
+        }
+        if (tokens_ == 0)
+            return false;
+        --tokens_;
+        return true;
     }
 
     void SetOption(int name, int value, int& current) {
@@ -333,6 +348,8 @@ private:
     std::uint16_t nextSequence_ = 1;
     int ttl_ = -1;
     int tos_ = 0;
+    int tokens_ = helper::RateBurst;
+    Clock::time_point refilled_ = Clock::now();
     std::unordered_map<std::uint16_t, Probe> inFlight_;  // by sequence, as on the wire
     std::unordered_set<std::uint32_t> tags_;
     std::deque<std::vector<std::uint8_t>> outbox_;

@@ -285,10 +285,29 @@ TEST(Helper, AnswersEveryHostileRequestWithAnErrorAndGoesOnServing) {
     expect(17, IP_BAD_REQ, "a tag already in flight");
     h.Send(20, "10.231.0.2", 200);
     expect(20, IP_SUCCESS, "a good request after all that");
-    for (std::uint32_t t = 100; t < 100 + helper::MaxInFlight - 1; ++t)
+    // Sent slower than the helper's pace, so that only the count in flight can refuse.
+    for (std::uint32_t t = 100; t < 100 + helper::MaxInFlight - 1; ++t) {
         h.Send(t, "10.237.0.9");
+        std::this_thread::sleep_for(std::chrono::microseconds(1100));
+    }
     h.Send(5000, "10.237.0.9");
     expect(5000, IP_NO_RESOURCES, "one more than may be in flight");
+}
+
+TEST(Helper, SendsNoFasterThanMapeoPacesItsScans) {
+    HelperChannel h;
+    ASSERT_TRUE(h.started) << strerror(h.error);
+    for (std::uint32_t t = 1; t <= 2 * helper::RateBurst; ++t)
+        h.Send(t, "10.237.0.9");
+    EXPECT_EQ(h.Next().status, IP_NO_RESOURCES) << "a burst beyond the first ones is refused";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    h.Send(1000, "10.231.0.2", 200);
+    helper::Answer a;
+    do
+        a = h.Next();
+    while (a.tag != 1000 && a.status == IP_NO_RESOURCES);
+    EXPECT_EQ(a.tag, 1000u);
+    EXPECT_EQ(a.status, IP_SUCCESS) << "and then it serves again";
 }
 
 TEST(Names, HostsFileFirstThenTheServerAndEmptyTextForUnknownOrInvalid) {
