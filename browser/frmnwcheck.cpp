@@ -3,12 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QStringList>
 
 #include "browser/texts.h"
-#include "platform/controls.h"
+#include "ui/controls.h"
 
 namespace browser {
 namespace {
@@ -53,9 +52,9 @@ public:
 
 }  // namespace
 
-frmNWCheck::frmNWCheck(drives::frmMain& main, BrowserServices services, QWidget* parent)
-    : QWidget(parent), main_(main), services_(services) {
-    BuildControls();
+frmNWCheck::frmNWCheck(TargetRows& rows, BrowserServices services, QWidget* parent)
+    : QWidget(parent), rows_(rows), services_(services) {
+    Build_Controls();
 }
 
 frmNWCheck::~frmNWCheck() = default;
@@ -64,24 +63,24 @@ int frmNWCheck::Twips(int twips) const {
     return qRound(twips * logicalDpiX() / 1440.0);
 }
 
-void frmNWCheck::BuildControls() {
+void frmNWCheck::Build_Controls() {
     setObjectName(QStringLiteral("frmNWCheck"));
     setWindowTitle(texts::WindowTitle);
     setAccessibleName(texts::WindowTitle);
 
     tvwNetwork = new KeyedTree(this);
-    platform::NameControl(tvwNetwork, QStringLiteral("tvwNetwork"), texts::AccTree);
+    ui::Name_Control(tvwNetwork, QStringLiteral("tvwNetwork"), texts::AccTree);
     tvwNetwork->setFont(Arial(8.25, false));
     tvwNetwork->setGeometry(Twips(TreeLeft), Twips(TreeTop), Twips(4095), Twips(6015));
 
     Text1 = new QLineEdit(this);
-    platform::NameControl(Text1, QStringLiteral("Text1"), texts::AccPath);
+    ui::Name_Control(Text1, QStringLiteral("Text1"), texts::AccPath);
     Text1->setFont(Arial(14.25, true));
     SetBackColor(Text1, QPalette::Base, LightYellow);
     Text1->setGeometry(Twips(120), Twips(480), Twips(4095), Twips(465));
 
     Text2 = new QLineEdit(texts::FirstRow, this);
-    platform::NameControl(Text2, QStringLiteral("Text2"), texts::AccRow);
+    ui::Name_Control(Text2, QStringLiteral("Text2"), texts::AccRow);
     Text2->setFont(Arial(14.25, true));
     Text2->setGeometry(Twips(2760), Twips(0), Twips(495), Twips(450));
 
@@ -89,14 +88,14 @@ void frmNWCheck::BuildControls() {
     const QString accessible[2] = {texts::AccUp, texts::AccDown};
     for (int i = 0; i < 2; ++i) {
         cmdmas[i] = new QPushButton(captions[i], this);
-        platform::NameControl(cmdmas[i], QStringLiteral("cmdmas(%1)").arg(i), accessible[i]);
+        ui::Name_Control(cmdmas[i], QStringLiteral("cmdmas(%1)").arg(i), accessible[i]);
         cmdmas[i]->setFont(Arial(8.25, true));
         cmdmas[i]->setGeometry(Twips(3240), Twips(i == 0 ? 0 : 240), Twips(375), Twips(210));
         connect(cmdmas[i], &QPushButton::clicked, this, [this, i] { cmdmas_Click(i); });
     }
 
     Command1 = new QPushButton(texts::Ok, this);
-    platform::NameControl(Command1, QStringLiteral("Command1"), texts::AccOk);
+    ui::Name_Control(Command1, QStringLiteral("Command1"), texts::AccOk);
     Command1->setFont(Arial(8.25, true));
     SetBackColor(Command1, QPalette::Button, LightYellow);
     Command1->setGeometry(Twips(3600), Twips(0), Twips(615), Twips(375));
@@ -121,10 +120,16 @@ void frmNWCheck::BuildControls() {
     resize(Twips(InnerWidth), Twips(InnerHeight));
 }
 
-void frmNWCheck::Form_Load() {
+void frmNWCheck::Centre_Window() {
     const QSize screen = services_.ui.ScreenSize();
     const QSize outer = frameGeometry().size();
+    framing_ = outer - size();
     move((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2);
+}
+
+void frmNWCheck::Form_Load() {
+    Centre_Window();
+    centring_ = true;
 
     tvwNetwork->SetImageList(&imlNWImages);
     Text1->clear();
@@ -138,7 +143,7 @@ void frmNWCheck::Form_Load() {
     Node* rootNode = tvwNetwork->Add(nullptr, RootKey, texts::RootNode, QStringLiteral("root"));
     KeyedTree::SetTag(rootNode, Loaded);
     for (const NETRESOURCE& child : root_->Children()) {
-        Node* node = AddResourceNode(rootNode, child);
+        Node* node = Add_Resource_Node(rootNode, child);
         if (!node)
             continue;
         tvwNetwork->AddPlaceholder(node, ServerImage);
@@ -157,7 +162,21 @@ void frmNWCheck::Form_Resize() {
 }
 
 void frmNWCheck::Form_Unload() {
-    ClearHighlight();
+    Clear_Highlight();
+}
+
+bool frmNWCheck::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Centred once more when the frame the window manager adds changes the outer size.
+    const QEvent::Type t = event->type();
+    if (centring_ &&
+        (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show ||
+         t == QEvent::WindowActivate) &&
+        frameGeometry().size() - size() != framing_) {
+        centring_ = false;
+        Centre_Window();
+    }
+    return handled;
 }
 
 void frmNWCheck::resizeEvent(QResizeEvent* event) {
@@ -176,7 +195,7 @@ void frmNWCheck::EnsureVisible(Node* node) {
     tvwNetwork->scrollToItem(node);
 }
 
-Node* frmNWCheck::AddResourceNode(Node* parent, const NETRESOURCE& resource) {
+Node* frmNWCheck::Add_Resource_Node(Node* parent, const NETRESOURCE& resource) {
     // A name met twice (one workgroup under two providers) stays where it was first seen.
     Node* node = tvwNetwork->Add(parent, resource.RemoteName(), resource.ShortName(),
                                  resource.ResourceTypeName().toLower());
@@ -199,12 +218,12 @@ void frmNWCheck::ExpandNode(Node* node) {
     if (image == ShareImage || image == FolderImage)
         folder = services_.folders.GetFolder(path.toStdString());
     if (image == FolderImage || (image == ShareImage && folder))
-        ExpandFolder(node, folder.get());
+        Expand_Folder(node, folder.get());
     else
-        ExpandResource(node);
+        Expand_Resource(node);
 }
 
-void frmNWCheck::ExpandFolder(Node* node, platform::Folder* folder) {
+void frmNWCheck::Expand_Folder(Node* node, platform::Folder* folder) {
     // A folder that went away, or whose contents may not be read, just shows nothing.
     if (folder) {
         const auto files = folder->Files();
@@ -228,7 +247,7 @@ void frmNWCheck::ExpandFolder(Node* node, platform::Folder* folder) {
     KeyedTree::SetTag(node, Loaded);
 }
 
-void frmNWCheck::ExpandResource(Node* node) {
+void frmNWCheck::Expand_Resource(Node* node) {
     // The node's resource is reached from the root through the keys of its ancestors, taken
     // from the nodes themselves: a key may hold any character.
     QStringList keys;
@@ -242,7 +261,7 @@ void frmNWCheck::ExpandResource(Node* node) {
     }
     if (resource) {
         for (const NETRESOURCE& child : resource->Children()) {
-            Node* added = AddResourceNode(node, child);
+            Node* added = Add_Resource_Node(node, child);
             if (added && child.ResourceType() != PrinterResourceType)
                 tvwNetwork->AddPlaceholder(added, ServerImage);
         }
@@ -269,55 +288,42 @@ void frmNWCheck::tvwNetwork_NodeClick(Node* node) {
     Text1->setText(Backslash + Backslash + parent->text(0) + Backslash + node->text(0));
 }
 
-std::optional<int> frmNWCheck::RowNumber() {
+std::optional<int> frmNWCheck::Row_Number() {
     bool ok = false;
     const int n = Text2->text().trimmed().toInt(&ok, 10);
-    if (ok && n >= 1 && n <= drives::RowCount)
+    if (ok && n >= 1 && n <= TargetRowCount)
         return n;
     services_.ui.MsgBox(texts::BadRowNumber, platform::vbExclamation);
     return std::nullopt;
 }
 
-void frmNWCheck::ClearHighlight() {
+void frmNWCheck::Clear_Highlight() {
     const QColor normal = services_.ui.GetSysColor(platform::COLOR_WINDOW);
-    for (QLineEdit* field : main_.TXTNET)
-        SetBackColor(field, QPalette::Base, normal);
+    for (int i = 0; i < TargetRowCount; ++i)
+        rows_.Set_Back_Color(i, normal);
 }
 
 void frmNWCheck::cmdmas_Click(int index) {
     if (index != 0 && index != 1)
         return;
-    ClearHighlight();
-    const std::optional<int> row = RowNumber();
+    Clear_Highlight();
+    const std::optional<int> row = Row_Number();
     if (!row)
         return;
     int n = *row;
     if (index == 0)
-        n = n == drives::RowCount ? drives::RowCount : n + 1;
+        n = n == TargetRowCount ? TargetRowCount : n + 1;
     else
         n = n == 1 ? 1 : n - 1;
     Text2->setText(QString::number(n));
-    SetBackColor(main_.TXTNET[n - 1], QPalette::Base, LightYellow);
+    rows_.Set_Back_Color(n - 1, LightYellow);
 }
 
 void frmNWCheck::Command1_Click() {
-    const std::optional<int> row = RowNumber();
+    const std::optional<int> row = Row_Number();
     if (!row)
         return;
-    main_.TXTNET[*row - 1]->setText(Text1->text());
-}
-
-frmNWCheck* ShowNetworkBrowser(drives::frmMain& main, const BrowserServices& services) {
-    static QPointer<frmNWCheck> open;
-    if (!open) {
-        open = new frmNWCheck(main, services);
-        open->setAttribute(Qt::WA_DeleteOnClose);
-        open->Form_Load();
-    }
-    open->show();
-    open->raise();
-    open->activateWindow();
-    return open;
+    rows_.Set_Path_Text(*row - 1, Text1->text());
 }
 
 }  // namespace browser

@@ -12,7 +12,7 @@
 #include "browser/images.h"
 #include "browser/keyedtree.h"
 #include "browser/netresource.h"
-#include "drives/frmmain.h"
+#include "browser/targetrows.h"
 #include "platform/folders.h"
 #include "platform/netenum.h"
 #include "platform/windowservices.h"
@@ -31,10 +31,11 @@ inline const QColor LightYellow(255, 255, 192);
 class frmNWCheck : public QWidget {
     Q_OBJECT
 public:
-    frmNWCheck(drives::frmMain& main, BrowserServices services, QWidget* parent = nullptr);
+    frmNWCheck(TargetRows& rows, BrowserServices services, QWidget* parent = nullptr);
     ~frmNWCheck() override;
 
-    // Centres the window and builds a new tree: the whole network opened to its first level.
+    // Centres the window by its outer size and builds a new tree: the whole network opened to
+    // its first level.
     void Form_Load();
     // Fits the tree inside the window.
     void Form_Resize();
@@ -57,31 +58,34 @@ public:
     QLineEdit* Text2 = nullptr;
     std::array<QPushButton*, 2> cmdmas{};
     QPushButton* Command1 = nullptr;
-    ImageList imlNWImages = NetworkImages();
+    ImageList imlNWImages = Network_Images();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildControls();
+    void Build_Controls();
+    void Centre_Window();
     void ExpandNode(Node* node);
-    void ExpandFolder(Node* node, platform::Folder* folder);
-    void ExpandResource(Node* node);
-    Node* AddResourceNode(Node* parent, const NETRESOURCE& resource);
+    void Expand_Folder(Node* node, platform::Folder* folder);
+    void Expand_Resource(Node* node);
+    Node* Add_Resource_Node(Node* parent, const NETRESOURCE& resource);
     void EnsureVisible(Node* node);
     // The row number in Text2 when it names a row of the main window; otherwise the user is
     // told and nothing is returned.
-    std::optional<int> RowNumber();
-    void ClearHighlight();
+    std::optional<int> Row_Number();
+    void Clear_Highlight();
     int Twips(int twips) const;
 
-    drives::frmMain& main_;
+    TargetRows& rows_;
     BrowserServices services_;
     std::unique_ptr<NETRESOURCE> root_;
+    // The frame's share of the outer size when the window was last centred: a window manager
+    // adds its frame only once the window is shown.
+    QSize framing_;
+    bool centring_ = false;
 };
-
-// Brings the process's one browser forward, creating and loading it when none is open.
-frmNWCheck* ShowNetworkBrowser(drives::frmMain& main, const BrowserServices& services);
 
 }  // namespace browser

@@ -221,7 +221,7 @@ QPixmap FileImage() {
 
 }  // namespace
 
-ImageList::ImageList() : generic_(GenericImage()) {}
+ImageList::ImageList() : generic_(Generic_Image()) {}
 
 void ImageList::Add(const QString& key, const QPixmap& picture) {
     images_.push_back({key, picture, QIcon(picture)});
@@ -255,7 +255,7 @@ QIcon ImageList::Icon(const QString& key) const {
     return generic_;
 }
 
-ImageList NetworkImages() {
+ImageList Network_Images() {
     ImageList list;
     list.Add(QStringLiteral("directory"), DirectoryImage());
     list.Add(QStringLiteral("root"), RootImage());
@@ -273,7 +273,7 @@ ImageList NetworkImages() {
     return list;
 }
 
-QPixmap GenericImage() {
+QPixmap Generic_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 1));
         p.setBrush(QColor(200, 200, 200));

@@ -36,9 +36,9 @@ private:
 // The thirteen pictures of the browser in their fixed order: "directory", "root", "group",
 // "ndscontainer", "network", "server", "tree", "domain", "share", "adminshare", "printer",
 // "folder", "file".
-ImageList NetworkImages();
+ImageList Network_Images();
 
 // For a resource kind that has no picture of its own.
-QPixmap GenericImage();
+QPixmap Generic_Image();
 
 }  // namespace browser

@@ -10,7 +10,7 @@
 #include "drives/apperror.h"
 #include "drives/pictures.h"
 #include "drives/texts.h"
-#include "platform/controls.h"
+#include "ui/controls.h"
 
 namespace drives {
 namespace {
@@ -38,11 +38,11 @@ frmMain::frmMain(MainServices services, ToolWindows tools, QWidget* parent)
     : QWidget(parent),
       services_(services),
       tools_(std::move(tools)),
-      mapping_(services.profile, services.files, services.ui, services.location) {
-    BuildControls();
+      mapping_(services.profile, services.files, services.location) {
+    Build_Controls();
 }
 
-void frmMain::BuildControls() {
+void frmMain::Build_Controls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(texts::WindowTitle);
 
@@ -57,7 +57,7 @@ void frmMain::BuildControls() {
 
     auto* outer = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
-    auto* emblem = MakePicture(this, pictures::NetworkEmblem());
+    auto* emblem = MakePicture(this, pictures::Network_Emblem());
     emblem->setObjectName(QStringLiteral("Image1"));
     header->addWidget(emblem);
     auto* titles = new QVBoxLayout;
@@ -99,18 +99,18 @@ void frmMain::BuildControls() {
         net->setMinimumWidth(QFontMetrics(fieldFont).horizontalAdvance(texts::PathPlaceholder) +
                              40);
         net->setAutoFillBackground(true);
-        platform::NameControl(net, platform::ControlName("TXTNET", i), texts::AccPath.arg(n));
+        ui::Name_Control(net, ui::Control_Name("TXTNET", i), texts::AccPath.arg(n));
         net->installEventFilter(this);
         TXTNET[i] = net;
 
         auto* local = new QLineEdit(DesignDevices[i], this);
         local->setFont(fieldFont);
-        local->setFixedWidth(IsDriveRow(i) ? driveDeviceWidth : portDeviceWidth);
-        platform::NameControl(local, platform::ControlName("TXTLOCAL", i), texts::AccDevice.arg(n));
+        local->setFixedWidth(Is_Drive_Row(i) ? driveDeviceWidth : portDeviceWidth);
+        ui::Name_Control(local, ui::Control_Name("TXTLOCAL", i), texts::AccDevice.arg(n));
         TXTLOCAL[i] = local;
 
         auto* mark = new MarkBox(this);
-        platform::NameControl(mark, platform::ControlName("Check1", i), texts::AccMark.arg(n));
+        ui::Name_Control(mark, ui::Control_Name("Check1", i), texts::AccMark.arg(n));
         // Direct connection: the change action runs inside the assignment of a new mark.
         connect(
             mark, &QCheckBox::stateChanged, this, [this, i] { Check1_Click(i); },
@@ -120,20 +120,20 @@ void frmMain::BuildControls() {
         auto* pics = new QHBoxLayout;
         pics->setContentsMargins(0, 0, 0, 0);
         pics->setSpacing(2);
-        if (IsDriveRow(i)) {
-            Picture2[i] = MakePicture(this, pictures::NetworkDrive());
-            platform::NameControl(Picture2[i], platform::ControlName("Picture2", i),
-                                  texts::AccConnected.arg(n));
-            Picture3[i] = MakePicture(this, pictures::DisconnectedDrive());
-            platform::NameControl(Picture3[i], platform::ControlName("Picture3", i),
-                                  texts::AccNotConnected.arg(n));
+        if (Is_Drive_Row(i)) {
+            Picture2[i] = MakePicture(this, pictures::Network_Drive());
+            ui::Name_Control(Picture2[i], ui::Control_Name("Picture2", i),
+                             texts::AccConnected.arg(n));
+            Picture3[i] = MakePicture(this, pictures::Disconnected_Drive());
+            ui::Name_Control(Picture3[i], ui::Control_Name("Picture3", i),
+                             texts::AccNotConnected.arg(n));
             pics->addWidget(Picture2[i]);
             pics->addWidget(Picture3[i]);
         } else {
             const int p = i - DriveRowCount;
-            Picture4[p] = MakePicture(this, pictures::NetworkPrinter());
-            platform::NameControl(Picture4[p], platform::ControlName("Picture4", p),
-                                  texts::AccPrinter.arg(n));
+            Picture4[p] = MakePicture(this, pictures::Network_Printer());
+            ui::Name_Control(Picture4[p], ui::Control_Name("Picture4", p),
+                             texts::AccPrinter.arg(n));
             Picture4[p]->hide();
             pics->addWidget(Picture4[p]);
         }
@@ -152,7 +152,7 @@ void frmMain::BuildControls() {
     }
 
     Command3 = new QPushButton(texts::BrowserCaption, this);
-    platform::NameControl(Command3, QStringLiteral("Command3"), texts::AccBrowser);
+    ui::Name_Control(Command3, QStringLiteral("Command3"), texts::AccBrowser);
     grid->addWidget(Command3, DriveRowCount + 1, 1, 1, 3, Qt::AlignLeft);
     grid->setColumnStretch(0, 1);
     outer->addLayout(grid);
@@ -163,18 +163,18 @@ void frmMain::BuildControls() {
     contact->setObjectName(QStringLiteral("Label15"));
     bottom->addWidget(contact);
     Label16 = new QLabel(texts::SupportAddress.toUpper(), this);
-    platform::NameControl(Label16, QStringLiteral("Label16"), texts::AccMail);
+    ui::Name_Control(Label16, QStringLiteral("Label16"), texts::AccMail);
     QFont lf = Label16->font();
     lf.setUnderline(true);
     Label16->setFont(lf);
-    Label16->setCursor(pictures::FlyingEnvelopeCursor());
+    Label16->setCursor(pictures::Flying_Envelope_Cursor());
     Label16->installEventFilter(this);
     bottom->addWidget(Label16);
     bottom->addStretch(1);
     Command9 = new QPushButton(texts::SaveCaption, this);
-    platform::NameControl(Command9, QStringLiteral("Command9"), texts::AccSave);
+    ui::Name_Control(Command9, QStringLiteral("Command9"), texts::AccSave);
     Command2 = new QPushButton(texts::TesterCaption, this);
-    platform::NameControl(Command2, QStringLiteral("Command2"), texts::AccTester);
+    ui::Name_Control(Command2, QStringLiteral("Command2"), texts::AccTester);
     bottom->addWidget(Command9);
     bottom->addWidget(Command2);
     outer->addLayout(bottom);
@@ -201,30 +201,32 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void frmMain::RunLoadStep(const std::function<void()>& step) {
+void frmMain::Run_Load_Step(const std::function<void()>& step) {
     try {
         step();
     } catch (const AppError& e) {
-        services_.ui.MsgBox(QString::number(e.number) + QStringLiteral("\n\n") + e.description,
+        ++restoreFaults_;
+        services_.ui.MsgBox(texts::LoadError.arg(QString::number(e.number), e.description),
                             platform::vbCritical, texts::LoadErrorTitle);
     }
 }
 
-void frmMain::LoadRow(int i) {
-    const QString n = QString::number(i + 1);
-    RunLoadStep(
-        [&] { TXTNET[i]->setText(mapping_.ReadMappingValue(QStringLiteral("UNIDAD") + n)); });
-    RunLoadStep(
-        [&] { TXTLOCAL[i]->setText(mapping_.ReadMappingValue(QStringLiteral("LETRA") + n)); });
-    RunLoadStep([&] {
+void frmMain::Load_Row(int i) {
+    const RowKeys keys = Row_Keys(i);
+    Run_Load_Step([&] { TXTNET[i]->setText(mapping_.ReadMappingValue(keys.path)); });
+    Run_Load_Step([&] { TXTLOCAL[i]->setText(mapping_.ReadMappingValue(keys.device)); });
+    Run_Load_Step([&] {
         // Whatever this device was connected to before is dropped; the result does not matter.
         const QByteArray device = TXTLOCAL[i]->text().toLocal8Bit();
         services_.net.WNetCancelConnection2A(device.constData(), platform::CONNECT_UPDATE_PROFILE,
                                              0);
     });
-    RunLoadStep([&] {
-        Check1[i]->SetValue(
-            ReadMarkNumber(mapping_.ReadMappingValue(QStringLiteral("MAPEAR") + n)));
+    Run_Load_Step([&] {
+        const int mark = Read_Mark_Number(mapping_.ReadMappingValue(keys.mark));
+        Check1[i]->SetValue(mark);
+        // The connect action clears the box of a row it could not connect.
+        if (mark == 1 && Check1[i]->Value() != 1)
+            ++restoreFaults_;
     });
 }
 
@@ -235,12 +237,18 @@ void frmMain::Form_Load() {
         Picture2[i]->hide();
         Picture3[i]->hide();
     }
+    Restore_Rows();
+}
+
+bool frmMain::Restore_Rows() {
+    restoreFaults_ = 0;
     bool exists = false;
-    RunLoadStep([&] { exists = mapping_.MappingFileExists(); });
-    if (!exists)
-        return;
-    for (int i = 0; i < RowCount; ++i)
-        LoadRow(i);
+    Run_Load_Step([&] { exists = mapping_.MappingFileExists(); });
+    if (exists) {
+        for (int i = 0; i < RowCount; ++i)
+            Load_Row(i);
+    }
+    return restoreFaults_ == 0;
 }
 
 std::array<MappingRow, RowCount> frmMain::Rows() const {
@@ -251,7 +259,12 @@ std::array<MappingRow, RowCount> frmMain::Rows() const {
 }
 
 void frmMain::Command9_Click() {
-    mapping_.SaveMappings(Rows());
+    const platform::Status saved = mapping_.SaveMappings(Rows());
+    if (!saved)
+        services_.ui.MsgBox(texts::SaveFailed.arg(QString::number(ErrPathFileAccess),
+                                                  QString::fromStdString(mapping_.Location().file),
+                                                  QString::fromStdString(saved.reason)),
+                            platform::vbCritical);
 }
 
 void frmMain::Command2_Click() {
@@ -281,14 +294,14 @@ void frmMain::Check1_Click(int i) {
     QByteArray remote = path.toLocal8Bit();
     platform::NETRESOURCEA request;
     request.dwScope = platform::RESOURCE_GLOBALNET;
-    request.dwType = IsDriveRow(i) ? platform::RESOURCETYPE_DISK : platform::RESOURCETYPE_PRINT;
+    request.dwType = Is_Drive_Row(i) ? platform::RESOURCETYPE_DISK : platform::RESOURCETYPE_PRINT;
     request.dwDisplayType = platform::RESOURCEDISPLAYTYPE_SHARE;
     request.dwUsage = platform::RESOURCEUSAGE_CONNECTABLE;
     request.lpLocalName = local.data();
     request.lpRemoteName = remote.data();
 
     platform::WindowServices& ui = services_.ui;
-    if (platform::TrimBlanks(device).isEmpty() || platform::TrimBlanks(path).isEmpty()) {
+    if (ui::Trim_Blanks(device).isEmpty() || ui::Trim_Blanks(path).isEmpty()) {
         ui.MsgBox(texts::M1);
         Check1[i]->SetValue(0);
         return;
@@ -298,8 +311,8 @@ void frmMain::Check1_Click(int i) {
         const platform::DWORD r = services_.net.WNetAddConnection2A(
             &request, nullptr, nullptr, platform::CONNECT_UPDATE_PROFILE);
         if (r == platform::NO_ERROR) {
-            ui.MsgBox(texts::M2 + path + texts::Joiner + device);
-            if (IsDriveRow(i)) {
+            ui.MsgBox(texts::M2.arg(path, device));
+            if (Is_Drive_Row(i)) {
                 Picture2[i]->show();
                 Picture3[i]->hide();
             } else {
@@ -308,22 +321,20 @@ void frmMain::Check1_Click(int i) {
             return;
         }
         Check1[i]->SetValue(0);  // runs the disconnect path, nested
-        if (IsDriveRow(i)) {
-            ui.MsgBox(texts::M3 + path + texts::Joiner + device);
-            ui.MsgBox(texts::M4Head + Code(r) + texts::M4Tail, platform::vbExclamation,
-                      texts::M4Title);
+        if (Is_Drive_Row(i)) {
+            ui.MsgBox(texts::M3.arg(path, device));
+            ui.MsgBox(texts::M4.arg(Code(r)), platform::vbExclamation, texts::M4Title);
             Picture2[i]->hide();
             Picture3[i]->show();
         } else {
             Picture4[i - DriveRowCount]->hide();
-            ui.MsgBox(texts::M3 + path + texts::Joiner + device);
-            ui.MsgBox(texts::M4Head + Code(r) + texts::M4Tail, platform::vbExclamation,
-                      texts::M4Title);
+            ui.MsgBox(texts::M3.arg(path, device));
+            ui.MsgBox(texts::M4.arg(Code(r)), platform::vbExclamation, texts::M4Title);
         }
         return;
     }
 
-    if (IsDriveRow(i)) {
+    if (Is_Drive_Row(i)) {
         Picture2[i]->hide();
         Picture3[i]->show();
     } else {
@@ -334,10 +345,10 @@ void frmMain::Check1_Click(int i) {
     const platform::DWORD r =
         services_.net.WNetCancelConnection2A(name.constData(), platform::CONNECT_UPDATE_PROFILE, 0);
     if (r == platform::NO_ERROR) {
-        ui.MsgBox(texts::M5Head + d + texts::M5Tail);
+        ui.MsgBox(texts::M5.arg(d));
     } else {
-        ui.MsgBox(texts::M6 + d);
-        ui.MsgBox(texts::M7Head + Code(r) + texts::M7Tail, platform::vbExclamation, texts::M7Title);
+        ui.MsgBox(texts::M6.arg(d));
+        ui.MsgBox(texts::M7.arg(Code(r)), platform::vbExclamation, texts::M7Title);
     }
 }
 

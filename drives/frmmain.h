@@ -22,7 +22,7 @@ inline constexpr int DriveRowCount = 9;
 inline constexpr int PortRowCount = 3;
 
 // Rows 0 to 8 are drives, every later row a printer port; the device text never decides.
-constexpr bool IsDriveRow(int index) {
+constexpr bool Is_Drive_Row(int index) {
     return index < DriveRowCount;
 }
 
@@ -48,6 +48,10 @@ public:
 
     // Shows the window, lets it paint once, then restores and reconnects the stored rows.
     void Form_Load();
+    // The restore alone, as the load runs it, also without a window on screen: each stored
+    // device is cancelled, then each row stored as connected is connected again. True when
+    // every row stored as connected ended connected and no load error was reported.
+    bool Restore_Rows();
 
     void Command9_Click();  // "&Guardar Cambios"
     void Command2_Click();  // "&Testea la red"
@@ -75,13 +79,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildControls();
-    void LoadRow(int index);
-    void RunLoadStep(const std::function<void()>& step);
+    void Build_Controls();
+    void Load_Row(int index);
+    void Run_Load_Step(const std::function<void()>& step);
 
     MainServices services_;
     ToolWindows tools_;
     MappingFile mapping_;
+    int restoreFaults_ = 0;  // load errors and rows stored as connected left unconnected
 };
 
 }  // namespace drives

@@ -1,6 +1,7 @@
 #include "drives/mappingfile.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cfenv>
 #include <cmath>
 #include <cstdlib>
@@ -12,12 +13,19 @@
 namespace drives {
 namespace {
 
+// The one section the file holds; its keys are spelled in Row_Keys.
 const char* const Section = "UNIDADES";
 constexpr platform::DWORD ValueBufferSize = 255;
 
 }  // namespace
 
-int ReadMarkNumber(const QString& text) {
+RowKeys Row_Keys(int index) {
+    const QString n = QString::number(index + 1);
+    return {QStringLiteral("UNIDAD") + n, QStringLiteral("LETRA") + n,
+            QStringLiteral("MAPEAR") + n};
+}
+
+int Read_Mark_Number(const QString& text) {
     std::string s;
     for (QChar c : text) {
         if (c == u' ' || c == u'\t' || c == u'\n')
@@ -67,8 +75,8 @@ int ReadMarkNumber(const QString& text) {
 }
 
 MappingFile::MappingFile(platform::ProfileFile& profile, platform::FileSystem& files,
-                         platform::WindowServices& ui, MappingLocation location)
-    : profile_(profile), files_(files), ui_(ui), location_(std::move(location)) {}
+                         MappingLocation location)
+    : profile_(profile), files_(files), location_(std::move(location)) {}
 
 bool MappingFile::MappingFileExists() {
     return files_.NormalFileExists(location_.file);
@@ -82,8 +90,8 @@ QString MappingFile::ReadMappingValue(const QString& key) {
     return QString::fromLocal8Bit(buffer.data(), std::min<qsizetype>(count, ValueBufferSize - 1));
 }
 
-bool MappingFile::WriteWithRetry(const std::string& file, const QString& key,
-                                 const QString& value) {
+bool MappingFile::Write_With_Retry(const std::string& file, const QString& key,
+                                   const QString& value) {
     const QByteArray k = key.toLocal8Bit();
     const QByteArray v = value.toLocal8Bit();
     // One more attempt covers a passing fault; a lasting one is reported, not looped on.
@@ -95,48 +103,38 @@ bool MappingFile::WriteWithRetry(const std::string& file, const QString& key,
     return false;
 }
 
-void MappingFile::ReportSaveFailure(const QString& reason) {
-    ui_.MsgBox(QString::number(ErrPathFileAccess) + u'\n' +
-                   texts::SaveFailed.arg(QString::fromStdString(location_.file), reason),
-               platform::vbCritical);
-}
-
-bool MappingFile::SaveMappings(const std::array<MappingRow, RowCount>& rows) {
+platform::Status MappingFile::SaveMappings(const std::array<MappingRow, RowCount>& rows) {
     const std::string fresh = location_.file + ".tmp";
-    if (!files_.MakeFolder(location_.folder)) {
-        ReportSaveFailure(QString::fromStdString(files_.LastErrorText()));
-        return false;
-    }
+    // Whatever went wrong, the old file stays and the half-written new one goes.
+    const auto failed = [&](platform::Status why) {
+        files_.DeleteFile(fresh);
+        return why;
+    };
+    if (platform::Status made = files_.MakeFolder(location_.folder); !made)
+        return made;
     files_.DeleteFile(fresh);  // left over by an interrupted save
 
     for (int i = 0; i < RowCount; ++i) {
-        const QString n = QString::number(i + 1);
+        const RowKeys keys = Row_Keys(i);
         const MappingRow& row = rows[i];
-        if (!WriteWithRetry(fresh, QStringLiteral("UNIDAD") + n, row.path) ||
-            !WriteWithRetry(fresh, QStringLiteral("LETRA") + n, row.device) ||
-            !WriteWithRetry(fresh, QStringLiteral("MAPEAR") + n,
-                            row.mark == 1 ? QStringLiteral("1") : QStringLiteral("0"))) {
-            const QString reason = QString::fromStdString(profile_.GetLastErrorText());
-            files_.DeleteFile(fresh);
-            ReportSaveFailure(reason);
-            return false;
-        }
+        if (!Write_With_Retry(fresh, keys.path, row.path) ||
+            !Write_With_Retry(fresh, keys.device, row.device) ||
+            !Write_With_Retry(fresh, keys.mark,
+                              row.mark == 1 ? QStringLiteral("1") : QStringLiteral("0")))
+            return failed(
+                platform::Failure(profile_.GetLastError() ? int(profile_.GetLastError()) : EIO));
     }
-    if (!files_.FlushFile(fresh)) {
-        const QString reason = QString::fromStdString(files_.LastErrorText());
-        files_.DeleteFile(fresh);
-        ReportSaveFailure(reason);
-        return false;
-    }
+    if (platform::Status flushed = files_.FlushFile(fresh); !flushed)
+        return failed(flushed);
     // The backup is made once, by the first save that finds a mapping file and no backup.
-    files_.CopyFileNoReplace(location_.file, location_.backup);
-    if (!files_.ReplaceFile(fresh, location_.file)) {
-        const QString reason = QString::fromStdString(files_.LastErrorText());
-        files_.DeleteFile(fresh);
-        ReportSaveFailure(reason);
-        return false;
+    if (MappingFileExists()) {
+        platform::Status backup = files_.CopyFileNoReplace(location_.file, location_.backup);
+        if (!backup && !backup.targetExists)
+            return failed(backup);
     }
-    return true;
+    if (platform::Status replaced = files_.ReplaceFile(fresh, location_.file); !replaced)
+        return failed(replaced);
+    return {};
 }
 
 }  // namespace drives

@@ -8,7 +8,7 @@
 #include "platform/filesystem.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
-#include "platform/windowservices.h"
+#include "platform/status.h"
 
 namespace drives {
 
@@ -27,36 +27,42 @@ struct MappingLocation {
 };
 
 // Where the system keeps the file; only the program and its real-server tests ask.
-inline MappingLocation SystemMappingLocation() {
+inline MappingLocation System_Mapping_Location() {
     return {platform::SettingsFolder(), platform::MappingFilePath(), platform::MappingBackupPath()};
 }
+
+// The keys of the row at `index` (0 to 11); the file counts rows from 1.
+struct RowKeys {
+    QString path;    // UNIDADn
+    QString device;  // LETRAn
+    QString mark;    // MAPEARn
+};
+RowKeys Row_Keys(int index);
 
 // Reads a stored connect mark the way the mark has always been read: the number at the
 // start of the text (blanks anywhere ignored), rounded half to even. Throws AppError for a
 // number beyond 16 bits; the range check is the check box's.
-int ReadMarkNumber(const QString& text);
+int Read_Mark_Number(const QString& text);
 
 class MappingFile {
 public:
     MappingFile(platform::ProfileFile& profile, platform::FileSystem& files,
-                platform::WindowServices& ui, MappingLocation location);
+                MappingLocation location);
 
     bool MappingFileExists();
     QString ReadMappingValue(const QString& key);
     // Writes the rows beside the old file and puts them in its place only when complete; the
-    // first save that finds no backup keeps the old file as the backup. Returns false, after
-    // telling the user, when the old file had to be kept.
-    bool SaveMappings(const std::array<MappingRow, RowCount>& rows);
+    // first save that finds no backup keeps the old file as the backup. A failure keeps the
+    // old file and says why.
+    platform::Status SaveMappings(const std::array<MappingRow, RowCount>& rows);
 
-    const MappingLocation& location() const { return location_; }
+    const MappingLocation& Location() const { return location_; }
 
 private:
-    bool WriteWithRetry(const std::string& file, const QString& key, const QString& value);
-    void ReportSaveFailure(const QString& reason);
+    bool Write_With_Retry(const std::string& file, const QString& key, const QString& value);
 
     platform::ProfileFile& profile_;
     platform::FileSystem& files_;
-    platform::WindowServices& ui_;
     MappingLocation location_;
 };
 

@@ -36,7 +36,7 @@ void DrawDrive(QPainter& p) {
 
 }  // namespace
 
-QPixmap NetworkDrive() {
+QPixmap Network_Drive() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -45,7 +45,7 @@ QPixmap NetworkDrive() {
     return pm;
 }
 
-QPixmap DisconnectedDrive() {
+QPixmap Disconnected_Drive() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -57,7 +57,7 @@ QPixmap DisconnectedDrive() {
     return pm;
 }
 
-QPixmap NetworkPrinter() {
+QPixmap Network_Printer() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -75,7 +75,7 @@ QPixmap NetworkPrinter() {
     return pm;
 }
 
-QPixmap NetworkEmblem() {
+QPixmap Network_Emblem() {
     QPixmap pm = Blank(48, 48);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -93,7 +93,7 @@ QPixmap NetworkEmblem() {
     return pm;
 }
 
-QCursor FlyingEnvelopeCursor() {
+QCursor Flying_Envelope_Cursor() {
     QPixmap pm = Blank(32, 32);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);

@@ -24,30 +24,28 @@ inline const QString BrowserCaption = QStringLiteral("Explorar la red");
 inline const QString SupportAddress = QStringLiteral("soporte@mapeo.example");
 inline const QString ContactLabel = QStringLiteral("Soporte técnico:");
 
-// Connect action.
+// Connect action; %1 is the network path, %2 the device, or the code of a failed call.
 inline const QString M1 = QStringLiteral(
     "No puede intentar asignar unidades hasta que rellene los dos campos a mi izquierda.");
-inline const QString M2 = QStringLiteral(" Conexión realizada con éxito en ");
-inline const QString M3 = QStringLiteral(" ERROR al intentar realizar la conexión en ");
-inline const QString M4Head = QStringLiteral("ERROR: ");
-inline const QString M4Tail = QStringLiteral(" - No se pudo efectuar la conexión de red. - ");
+inline const QString M2 = QStringLiteral(" Conexión realizada con éxito en %1 <-> %2");
+inline const QString M3 = QStringLiteral(" ERROR al intentar realizar la conexión en %1 <-> %2");
+inline const QString M4 = QStringLiteral("ERROR: %1 - No se pudo efectuar la conexión de red. - ");
 inline const QString M4Title = QStringLiteral("Dispositivo compartido no conectado.");
-inline const QString M5Head = QStringLiteral(" Desconectado de la unidad ");
-inline const QString M5Tail = QStringLiteral(" satisfactoriamente");
-inline const QString M6 = QStringLiteral(" ERROR al desconectar la unidad ");
-inline const QString M7Head = QStringLiteral("ERROR: ");
-inline const QString M7Tail = QStringLiteral(" - Net Disconnection Failed!");
+// Disconnect; %1 is the device, or the code of the failed call.
+inline const QString M5 = QStringLiteral(" Desconectado de la unidad %1 satisfactoriamente");
+inline const QString M6 = QStringLiteral(" ERROR al desconectar la unidad %1");
+inline const QString M7 = QStringLiteral("ERROR: %1 - Net Disconnection Failed!");
 inline const QString M7Title = QStringLiteral("Share not Disconnected");
-inline const QString Joiner = QStringLiteral(" <-> ");
 
-// Start-up errors.
+// Start-up errors: the error's number, then its description.
+inline const QString LoadError = QStringLiteral("%1\n\n%2");
 inline const QString LoadErrorTitle = QStringLiteral("Inicializando copia!");
 inline const QString InvalidPropertyValue = QStringLiteral("El valor de la propiedad no es válido");
 inline const QString Overflow = QStringLiteral("Desbordamiento");
 
-// Save errors.
+// A save that kept the old file: the error's number, the file, the reason.
 inline const QString SaveFailed = QStringLiteral(
-    "No se pudo guardar el fichero %1: %2.\n"
+    "%1\nNo se pudo guardar el fichero %2: %3.\n"
     "El fichero anterior se conserva sin cambios.");
 
 // Accessible names of the row controls.

@@ -5,12 +5,16 @@
 
 namespace platform {
 
+// The user's configuration folder ($XDG_CONFIG_HOME, by default ~/.config).
+std::string ConfigHome();
 // Folder of the mapping file and its backup (created on the first save).
 std::string SettingsFolder();
 std::string MappingFilePath();    // MAPEO.INI
 std::string MappingBackupPath();  // MAPEO.BAK
 // Folder holding one entry per connected drive letter.
 std::string DrivesFolder();
+// Entries the desktop starts at each sign-in.
+std::string AutostartFolder();
 // File written by the tester's export.
 std::string ScanExportPath();
 

@@ -18,12 +18,11 @@ public:
                                            LPCSTR lpFileName) = 0;
 
     // Creates the file and section when missing. Returns non-zero on success; on failure
-    // GetLastErrorText() tells why.
+    // GetLastError() gives the system's error number (ErrorText tells it in words).
     virtual BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                             LPCSTR lpFileName) = 0;
 
-    // Reason of the last failed write, in the user's language.
-    virtual std::string GetLastErrorText() const = 0;
+    virtual DWORD GetLastError() const = 0;
 };
 
 // The system's profile service.

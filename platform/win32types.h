@@ -58,5 +58,6 @@ inline constexpr DWORD ERROR_NOT_CONTAINER = 1207;
 inline constexpr DWORD ERROR_NO_NETWORK = 1222;
 inline constexpr DWORD ERROR_LOGON_FAILURE = 1326;
 inline constexpr DWORD ERROR_NOT_CONNECTED = 2250;
+inline constexpr DWORD ERROR_OPEN_FILES = 2401;
 
 }  // namespace platform

@@ -2,15 +2,19 @@
 # Sourced by start.sh and test.sh.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev libglib2.0-dev
-    libcups2-dev libc-ares-dev libcap-dev)
-# What connecting drives and printer ports, and pinging without root (setcap on the echo
-# helper), use on a desktop.
-RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin)
+    libcups2-dev libc-ares-dev libavahi-client-dev librsvg2-bin libcap-dev)
+# Building the Debian package and checking it (scripts/package.sh, the package tests); the
+# install test makes a clean Debian root with mmdebstrap.
+PACKAGE_PACKAGES=(debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin)
+INSTALL_TEST_PACKAGES=(mmdebstrap)
+# What connecting drives and printer ports, pinging without root (setcap on the echo helper),
+# and finding servers that announce themselves through DNS-SD use on a desktop.
+RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin avahi-daemon)
 # Servers and tools the tests start themselves, and fping, which the benchmarks measure beside
 # the scans.
 TEST_PACKAGES=(libgtest-dev libgmock-dev samba smbclient cups-daemon dbus-daemon gvfs-daemons
     gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth
-    fping)
+    wsdd avahi-daemon avahi-utils python3 fping)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -25,7 +29,27 @@ ensure_packages() {
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
-    # Package scripts must not start their own smbd, nmbd or cupsd: the tests run their own.
+    # Package scripts must not start their own daemons: the tests run their own smbd, nmbd,
+    # cupsd, wsdd and avahi-daemon inside namespaces, and an avahi-daemon or wsdd started here
+    # would speak multicast on this machine's own network. A policy-rc.d that refuses every
+    # start stands in for the duration of the install, unless the one in place already
+    # refuses (as in containers); one that would allow starts is put back afterwards.
+    local policy=/usr/sbin/policy-rc.d saved="" made="" rc=0
+    if ! { [ -x "$policy" ] && { "$policy" avahi-daemon start >/dev/null 2>&1; [ $? -eq 101 ]; }; }; then
+        if [ -e "$policy" ]; then
+            saved="$policy.mapeo-saved"
+            as_root mv "$policy" "$saved"
+        fi
+        printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+        as_root chmod 755 "$policy"
+        made=1
+    fi
     as_root env DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 \
-        apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}"
+        apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" ||
+        rc=$?
+    if [ -n "$made" ]; then
+        as_root rm -f "$policy"
+        [ -z "$saved" ] || as_root mv "$saved" "$policy"
+    fi
+    return "$rc"
 }

@@ -1,20 +1,59 @@
 #!/usr/bin/env bash
 # Builds Mapeo and runs every test, once normally and the unit tests once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Installs the Debian packages it needs
-# (through sudo when not run as root; the integration tests need root); safe to run again.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The unit tests run without privilege (as
+# root: as the system user mapeo-test, made here once); the integration tests run as root,
+# since they create network namespaces. Installs the Debian packages it needs (through sudo
+# when not run as root); safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" \
+    "${PACKAGE_PACKAGES[@]}" "${INSTALL_TEST_PACKAGES[@]}"
 export QT_QPA_PLATFORM=offscreen
+TEST_USER=mapeo-test
+
+# ctest in build folder $1 with the rest as its arguments, as an unprivileged user with a home
+# and temporary folder of its own. The test lists are made first, as the builder, so that the
+# run itself writes only below the build folder's Testing/.
+unprivileged_ctest() {
+    local dir="$1"
+    shift
+    ctest --test-dir "$dir" -N >/dev/null
+    if [ "$(id -u)" -ne 0 ]; then
+        ctest --test-dir "$dir" "$@"
+        return
+    fi
+    id -u "$TEST_USER" >/dev/null 2>&1 ||
+        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+            "$TEST_USER"
+    local home rc=0
+    home=$(mktemp -d /tmp/mapeo-unit.XXXXXX)
+    mkdir -p "$dir/Testing"
+    chown -R "$TEST_USER:" "$home" "$dir/Testing"
+    setpriv --reuid="$TEST_USER" --regid="$TEST_USER" --init-groups -- \
+        env HOME="$home" TMPDIR="$home" XDG_RUNTIME_DIR="$home" \
+        ctest --test-dir "$dir" "$@" || rc=$?
+    rm -rf "$home"
+    return "$rc"
+}
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPEO_WERROR=ON
 cmake --build build
-as_root ctest --test-dir build --output-on-failure -j2
+# The Debian package, for the "package" tests.
+bash scripts/package.sh
+unprivileged_ctest build -L unit --output-on-failure -j2
+as_root ctest --test-dir build -L 'integration|package' --output-on-failure
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMAPEO_SANITIZE=ON -DMAPEO_WERROR=ON \
     -DMAPEO_BENCH=OFF
 cmake --build build-asan
-ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
-    ctest --test-dir build-asan -L unit --output-on-failure -j2
+export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+unprivileged_ctest build-asan -L unit --output-on-failure -j2
+
+# Installs the package into a clean Debian 12 root; needs root and deb.debian.org.
+if reason="$(as_root bash tests/package/install_test.sh --probe .)"; then
+    as_root ctest --test-dir build -L install --output-on-failure
+else
+    echo "Install test skipped: $reason"
+fi

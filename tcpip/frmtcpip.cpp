@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "platform/controls.h"
 #include "tcpip/texts.h"
+#include "ui/controls.h"
 
 namespace tcpip {
 namespace {
@@ -37,7 +37,7 @@ protected:
 
 // A signed decimal whole number that fits in 16 bits, and nothing else.
 bool Read_Whole_Number(const QString& text, std::int16_t& value) {
-    const QString t = platform::TrimBlanks(text);
+    const QString t = ui::Trim_Blanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
@@ -85,6 +85,7 @@ public:
         if (!window_ || --window_->scans_ > 0)
             return;
         window_->tcpicp_->End_Look_Ahead();
+        window_->toldBadBox_ = false;
         if (window_->deleteWhenIdle_)
             window_->deleteLater();
     }
@@ -101,7 +102,6 @@ FRMTCPIP::FRMTCPIP(TesterServices services, QWidget* parent)
       Winsock(services.hostInfo),
       services_(services),
       tcpicp_(std::make_shared<TCPICP>(services.echo, services.sockets, services.ui)) {
-    setAttribute(Qt::WA_DeleteOnClose);
     Build_Controls();
     // A host that answered ahead of its step has its name looked up meanwhile.
     tcpicp_->Answered = [&resolver = services.resolver](const QString& host) {
@@ -126,22 +126,21 @@ void FRMTCPIP::Build_Controls() {
     const QString initial[4] = {texts::Octet0, texts::Octet1, texts::Octet2, texts::Octet3};
     for (int i = 0; i < 4; ++i) {
         Text1[i] = new QLineEdit(initial[i], probe);
-        platform::NameControl(Text1[i], platform::ControlName("Text1", i),
-                              texts::AccOctet.arg(i + 1));
+        ui::Name_Control(Text1[i], ui::Control_Name("Text1", i), texts::AccOctet.arg(i + 1));
         Text1[i]->setAlignment(Qt::AlignCenter);
         grid->addWidget(Text1[i], 0, 2 * i);
         if (i < 3) {
             Label8[i] = new QLabel(texts::Dot, probe);
-            platform::NameControl(Label8[i], platform::ControlName("Label8", i), texts::AccDot);
+            ui::Name_Control(Label8[i], ui::Control_Name("Label8", i), texts::AccDot);
             grid->addWidget(Label8[i], 0, 2 * i + 1, Qt::AlignBottom);
         }
     }
     Command1 = new QPushButton(texts::PingCaption, probe);
-    platform::NameControl(Command1, QStringLiteral("Command1"), texts::AccPing);
+    ui::Name_Control(Command1, QStringLiteral("Command1"), texts::AccPing);
     Command4 = new QPushButton(texts::RangeCaption, probe);
-    platform::NameControl(Command4, QStringLiteral("Command4"), texts::AccScanTwo);
+    ui::Name_Control(Command4, QStringLiteral("Command4"), texts::AccScanTwo);
     Command2 = new QPushButton(texts::RangeCaption, probe);
-    platform::NameControl(Command2, QStringLiteral("Command2"), texts::AccScanLast);
+    ui::Name_Control(Command2, QStringLiteral("Command2"), texts::AccScanLast);
     grid->addWidget(Command1, 1, 0);
     grid->addWidget(Command4, 1, 4);
     grid->addWidget(Command2, 1, 6);
@@ -150,7 +149,7 @@ void FRMTCPIP::Build_Controls() {
         box->setFixedWidth(boxWidth);
 
     List1 = Make_List(log_, probe);
-    platform::NameControl(List1, QStringLiteral("List1"), texts::AccLog);
+    ui::Name_Control(List1, QStringLiteral("List1"), texts::AccLog);
     List1->viewport()->installEventFilter(this);
     const QFontMetrics metrics = fontMetrics();
     // Room for a found host with a full name, and a dozen log lines.
@@ -160,11 +159,11 @@ void FRMTCPIP::Build_Controls() {
     grid->setRowStretch(2, 3);
 
     Command5 = new QPushButton(texts::StopCaption, probe);
-    platform::NameControl(Command5, QStringLiteral("Command5"), texts::AccStop);
+    ui::Name_Control(Command5, QStringLiteral("Command5"), texts::AccStop);
     grid->addWidget(Command5, 3, 0, 1, 8);
 
     List2 = Make_List(found_, probe);
-    platform::NameControl(List2, QStringLiteral("List2"), texts::AccFound);
+    ui::Name_Control(List2, QStringLiteral("List2"), texts::AccFound);
     List2->setMinimumHeight(List2->RowHeight() * 7 + 2 * List2->frameWidth());
     grid->addWidget(List2, 4, 0, 1, 8);
     grid->setRowStretch(4, 2);
@@ -175,7 +174,7 @@ void FRMTCPIP::Build_Controls() {
     indicator->setFixedSize(4 * ShapeStep + ShapeSize, 5 * ShapeStep + ShapeSize);
     for (int i = 0; i < ShapeCount; ++i) {
         auto* s = new Shape(indicator);
-        platform::NameControl(s, platform::ControlName("Shape1", i), texts::AccShape.arg(i + 1));
+        ui::Name_Control(s, ui::Control_Name("Shape1", i), texts::AccShape.arg(i + 1));
         s->move(i < 6 ? 0 : (i - 5) * ShapeStep, i < 6 ? i * ShapeStep : 5 * ShapeStep);
         s->hide();
         Shape1[i] = s;
@@ -183,18 +182,18 @@ void FRMTCPIP::Build_Controls() {
     grid->addWidget(indicator, 4, 8, Qt::AlignLeft | Qt::AlignBottom);
 
     Command3 = new QPushButton(texts::ExportCaption, probe);
-    platform::NameControl(Command3, QStringLiteral("Command3"), texts::AccExport);
+    ui::Name_Control(Command3, QStringLiteral("Command3"), texts::AccExport);
     grid->addWidget(Command3, 4, 9, Qt::AlignRight | Qt::AlignBottom);
 
     auto* lookup = new QVBoxLayout;
     txtdns = new QLineEdit(texts::LookupName, probe);
-    platform::NameControl(txtdns, QStringLiteral("txtdns"), texts::AccDnsName);
+    ui::Name_Control(txtdns, QStringLiteral("txtdns"), texts::AccDnsName);
     txtip = new QLineEdit(texts::LookupAddress, probe);
-    platform::NameControl(txtip, QStringLiteral("txtip"), texts::AccDnsAddress);
+    ui::Name_Control(txtip, QStringLiteral("txtip"), texts::AccDnsAddress);
     Command6 = new QPushButton(texts::DnsToIpCaption, probe);
-    platform::NameControl(Command6, QStringLiteral("Command6"), texts::AccDnsToIp);
+    ui::Name_Control(Command6, QStringLiteral("Command6"), texts::AccDnsToIp);
     Command7 = new QPushButton(texts::IpToDnsCaption, probe);
-    platform::NameControl(Command7, QStringLiteral("Command7"), texts::AccIpToDns);
+    ui::Name_Control(Command7, QStringLiteral("Command7"), texts::AccIpToDns);
     txtdns->setMinimumWidth(metrics.averageCharWidth() * 28);
     lookup->addWidget(txtdns);
     lookup->addWidget(txtip);
@@ -213,7 +212,7 @@ void FRMTCPIP::Build_Controls() {
     const auto field = [&](QLineEdit*& f, const char* name, const QString& label,
                            const QString& accessible) {
         f = new QLineEdit(local);
-        platform::NameControl(f, QLatin1StringView(name).toString(), accessible);
+        ui::Name_Control(f, QLatin1StringView(name).toString(), accessible);
         form->addRow(label, f);
     };
     field(User, "User", texts::UserLabel, texts::AccUser);
@@ -277,11 +276,13 @@ bool FRMTCPIP::Read_Box(int index, std::int16_t& value) {
     return Read_Whole_Number(Text1[index]->text(), value);
 }
 
-std::optional<QString> FRMTCPIP::Host_Text() {
+std::optional<QString> FRMTCPIP::Host_Text(bool tell) {
     QString host;
     for (int i = 0; i < 4; ++i) {
         std::int16_t value;
         if (!Read_Box(i, value)) {
+            if (!tell)
+                return std::nullopt;
             services_.ui.MsgBox(
                 texts::BadOctet.arg(QString::number(i + 1), Shown(Text1[i]->text())),
                 platform::vbExclamation);
@@ -289,7 +290,7 @@ std::optional<QString> FRMTCPIP::Host_Text() {
         }
         if (i)
             host += u'.';
-        host += platform::TrimBlanks(Text1[i]->text());
+        host += ui::Trim_Blanks(Text1[i]->text());
     }
     return host;
 }
@@ -307,17 +308,17 @@ void FRMTCPIP::Add_Log_Line(const QString& line) {
 
 void FRMTCPIP::Probe_Report(const QString& host, const ECHO_REPLY& reply, bool scan) {
     Add_Log_Line(TCPICP::Echo_Status_Text(reply.Status));
-    Add_Log_Line(QString::number(Address_Value(reply)) + texts::AddressArrow + host);
-    Add_Log_Line(QString::number(reply.RoundTripTime) + texts::Milliseconds);
+    Add_Log_Line(texts::AddressLine.arg(QString::number(Address_Value(reply)), host));
+    Add_Log_Line(texts::TimeLine.arg(QString::number(reply.RoundTripTime)));
     const QString size = QString::number(reply.DataSize);
-    Add_Log_Line(size + texts::Bytes);
+    Add_Log_Line(texts::SizeLine.arg(size));
     if (scan && !size.startsWith(u'0'))
-        found_->Add(host + texts::FoundJoiner + DNS1.AddressToHost(host));
+        found_->Add(texts::FoundLine.arg(host, DNS1.AddressToHost(host)));
     if (reply.Data[0] != 0)
         Add_Log_Line(QString::fromLatin1(reply.Data, qsizetype(strnlen(reply.Data, EchoDataSize))));
     Add_Log_Line(QString::number(reply.DataPointer));
     ProbeCounter = std::int16_t(ProbeCounter + 1);
-    Add_Log_Line(texts::ProbeNumber + QString::number(ProbeCounter));
+    Add_Log_Line(texts::ProbeNumberLine.arg(QString::number(ProbeCounter)));
     const QModelIndex last = log_->index(log_->Count() - 1);
     List1->setCurrentIndex(last);
     List1->scrollTo(last);
@@ -337,9 +338,9 @@ void FRMTCPIP::Command1_Click() {
 }
 
 QStringList FRMTCPIP::Next_Hosts(std::optional<std::int16_t> fourthStart) {
-    const QString two = platform::TrimBlanks(Text1[0]->text()) + u'.' +
-                        platform::TrimBlanks(Text1[1]->text()) + u'.';
-    const QString three = two + platform::TrimBlanks(Text1[2]->text()) + u'.';
+    const QString two =
+        ui::Trim_Blanks(Text1[0]->text()) + u'.' + ui::Trim_Blanks(Text1[1]->text()) + u'.';
+    const QString three = two + ui::Trim_Blanks(Text1[2]->text()) + u'.';
     const int last = ScanLastOctet, third = ScanThirdOctet;
     const int rest = std::max(0, 255 - last);
     const int perThird = fourthStart ? std::max(0, 256 - *fourthStart) : 0;
@@ -387,11 +388,13 @@ bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> 
     Text1[3]->setText(QString::number(ScanLastOctet));
 
     const QPointer<FRMTCPIP> alive(this);
-    const std::optional<QString> host = Host_Text();
+    const std::optional<QString> host = Host_Text(!toldBadBox_);
     if (!alive)
         return false;
     if (!host) {
-        // A box edited into something that is no number ends the scan, as a stop would.
+        // A box edited into something that is no number ends the scan, as a stop would; the
+        // user hears it once, however many scans were running.
+        toldBadBox_ = true;
         Command5_Click();
         ScanLastOctet = std::int16_t(ScanLastOctet + 1);
         return true;
@@ -462,13 +465,14 @@ void FRMTCPIP::Command3_Click() {
     }
     const std::string path = services_.exportFile;
     const QString shownPath = QString::fromLocal8Bit(path);
-    if (!services_.files.WriteWholeFile(path, bytes.toStdString())) {
-        services_.ui.MsgBox(texts::ExportFailed.arg(
-                                shownPath, QString::fromLocal8Bit(services_.files.LastErrorText())),
-                            platform::vbCritical);
+    const platform::Status written = services_.files.WriteWholeFile(path, bytes.toStdString());
+    if (!written) {
+        services_.ui.MsgBox(
+            texts::ExportFailed.arg(shownPath, QString::fromLocal8Bit(written.reason)),
+            platform::vbCritical);
         return;
     }
-    services_.ui.MsgBox(texts::ExportDone + shownPath);
+    services_.ui.MsgBox(texts::ExportDone.arg(shownPath));
 }
 
 void FRMTCPIP::Command6_Click() {

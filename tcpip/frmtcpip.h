@@ -42,7 +42,7 @@ inline constexpr int UserNameBufferSize = 25;
 class FRMTCPIP : public QWidget {
     Q_OBJECT
 public:
-    // A top-level window that deletes itself when closed.
+    // A top-level window; whoever opens it decides whether it deletes itself when closed.
     explicit FRMTCPIP(TesterServices services, QWidget* parent = nullptr);
     ~FRMTCPIP() override;
 
@@ -108,8 +108,9 @@ private:
     // The hosts the running scan will probe after this step if nothing changes meanwhile.
     QStringList Next_Hosts(std::optional<std::int16_t> fourthStart);
     void Probe_Report(const QString& host, const ECHO_REPLY& reply, bool scan);
-    // The dotted text of the four boxes, or nothing after telling the user which box is wrong.
-    std::optional<QString> Host_Text();
+    // The dotted text of the four boxes, or nothing after telling the user (when `tell`) which
+    // box is wrong.
+    std::optional<QString> Host_Text(bool tell = true);
     bool Read_Box(int index, std::int16_t& value);
     void Add_Log_Line(const QString& line);
 
@@ -128,6 +129,7 @@ private:
         QStringList hosts;
     } guess_;
     bool deleteWhenIdle_ = false;
+    bool toldBadBox_ = false;  // during the scans now running
     friend class Scan_Guard;
 };
 

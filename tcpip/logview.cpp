@@ -1,21 +1,160 @@
 #include "tcpip/logview.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <climits>
 
 namespace tcpip {
+namespace {
+
+// One line of a log, as assistive tools see it.
+class LineAccessible final : public QAccessibleInterface {
+public:
+    LineAccessible(LogView* view, int row) : view_(view), row_(row) {}
+
+    bool isValid() const override { return view_ && row_ < view_->Row_Count(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return view_ ? view_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return view_ ? QAccessible::queryAccessibleInterface(view_) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid() || (t != QAccessible::Name && t != QAccessible::Value))
+            return {};
+        return Index().data(Qt::DisplayRole).toString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        if (!isValid())
+            return {};
+        const QRect r = view_->visualRect(Index());
+        return QRect(view_->viewport()->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        if (!isValid()) {
+            s.invalid = true;
+            return s;
+        }
+        const QModelIndex index = Index();
+        s.selectable = s.focusable = true;
+        s.selected = view_->selectionModel() && view_->selectionModel()->isSelected(index);
+        s.focused = view_->hasFocus() && view_->currentIndex() == index;
+        s.offscreen = !view_->viewport()->rect().intersects(view_->visualRect(index));
+        return s;
+    }
+
+    const LogView* View() const { return view_; }
+    int Row() const { return row_; }
+
+private:
+    QModelIndex Index() const { return view_->model()->index(row_, 0, view_->rootIndex()); }
+
+    QPointer<LogView> view_;
+    int row_;
+};
+
+// The log as a list whose children are its lines.
+class LogAccessible final : public QAccessibleWidget {
+public:
+    explicit LogAccessible(LogView* view) : QAccessibleWidget(view, QAccessible::List) {}
+
+    int childCount() const override { return View()->Row_Count(); }
+    QAccessibleInterface* child(int index) const override { return View()->Line_Accessible(index); }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        const auto* line = dynamic_cast<const LineAccessible*>(child);
+        return line && line->View() == View() && line->isValid() ? line->Row() : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QPoint p = View()->viewport()->mapFromGlobal(QPoint(x, y));
+        if (!View()->viewport()->rect().contains(p))
+            return nullptr;
+        const QModelIndex index = View()->indexAt(p);
+        return index.isValid() ? child(index.row()) : nullptr;
+    }
+    QAccessibleInterface* focusChild() const override {
+        const QModelIndex current = View()->currentIndex();
+        return current.isValid() ? child(current.row()) : nullptr;
+    }
+
+private:
+    LogView* View() const { return static_cast<LogView*>(widget()); }
+};
+
+QAccessibleInterface* Make_Log_Accessible(const QString& className, QObject* object) {
+    auto* view = qobject_cast<LogView*>(object);
+    return view && className == QLatin1StringView(LogView::staticMetaObject.className())
+               ? new LogAccessible(view)
+               : nullptr;
+}
+
+// Tells assistive tools which line a change is about; only while the user works in the list,
+// so a scan that selects every new line asks nothing of them.
+void Announce(LogView* view, QAccessible::Event kind, const QModelIndex& index) {
+    if (!QAccessible::isActive() || !index.isValid() || !view->hasFocus())
+        return;
+    QAccessibleEvent event(view, kind);
+    event.setChild(index.row());
+    QAccessible::updateAccessibility(&event);
+}
+
+}  // namespace
 
 LogView::LogView(QWidget* parent) : QAbstractItemView(parent) {
+    static const bool accessible = (QAccessible::installFactory(Make_Log_Accessible), true);
+    Q_UNUSED(accessible);
     setSelectionMode(SingleSelection);
     setSelectionBehavior(SelectRows);
     setEditTriggers(NoEditTriggers);
     setVerticalScrollMode(ScrollPerPixel);
     setHorizontalScrollMode(ScrollPerPixel);
+}
+
+LogView::~LogView() {
+    Forget_Line_Accessibles();
+}
+
+QAccessibleInterface* LogView::Line_Accessible(int row) const {
+    if (row < 0 || row >= Row_Count())
+        return nullptr;
+    if (const QAccessible::Id id = lineAccessibles_.value(row))
+        return QAccessible::accessibleInterface(id);
+    auto* line = new LineAccessible(const_cast<LogView*>(this), row);
+    lineAccessibles_.insert(row, QAccessible::registerAccessibleInterface(line));
+    return line;
+}
+
+void LogView::Forget_Line_Accessibles() {
+    for (const QAccessible::Id id : std::as_const(lineAccessibles_))
+        QAccessible::deleteAccessibleInterface(id);
+    lineAccessibles_.clear();
+}
+
+void LogView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QAbstractItemView::currentChanged(current, previous);
+    Announce(this, QAccessible::Focus, current);
+}
+
+void LogView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!selected.isEmpty())
+        Announce(this, QAccessible::Selection, selected.front().topLeft());
+}
+
+void LogView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    Forget_Line_Accessibles();  // the lines after them move up
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
 }
 
 int LogView::Row_Count() const {
@@ -230,6 +369,7 @@ void LogView::rowsInserted(const QModelIndex& parent, int start, int end) {
 }
 
 void LogView::reset() {
+    Forget_Line_Accessibles();
     QAbstractItemView::reset();
     contentWidth_ = 0;
     updateGeometries();

@@ -1,9 +1,13 @@
 // A list view for logs of uniform one-line rows. QListView lays out every row again on each
 // insertion, which makes a half-million-line scan log slower with every line; here a row's
 // place follows from its number, so adding, scrolling and painting cost the same at any size.
+// Screen readers see a list with one item per line; an item is made only when a tool asks for
+// that line, so a long log costs them nothing until they read it.
 #pragma once
 
 #include <QAbstractItemView>
+#include <QAccessible>
+#include <QHash>
 
 namespace tcpip {
 
@@ -11,6 +15,7 @@ class LogView final : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit LogView(QWidget* parent = nullptr);
+    ~LogView() override;
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -18,6 +23,9 @@ public:
     void reset() override;
 
     int RowHeight() const;
+    int Row_Count() const;
+    // The accessible item of a line, made on first demand and kept while the lines stay.
+    QAccessibleInterface* Line_Accessible(int row) const;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -30,11 +38,17 @@ protected:
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    int Row_Count() const;
     QModelIndex Row_Index(int row) const;
+    void Forget_Line_Accessibles();
+
+    mutable QHash<int, QAccessible::Id> lineAccessibles_;
 
     mutable int rowHeight_ = 0;  // measured on the first row, kept until the font changes
     int contentWidth_ = 0;       // widest row so far

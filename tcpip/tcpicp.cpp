@@ -59,7 +59,7 @@ std::int32_t Address_Value(const ECHO_REPLY& reply) {
 }
 
 QString TCPICP::Echo_Status_Text(std::int32_t code) {
-    return QString::number(code) + texts::StatusOpen + Status_Text(code) + texts::StatusClose;
+    return texts::StatusLine.arg(QString::number(code), Status_Text(code));
 }
 
 std::int32_t TCPICP::Address_To_Long(QString text) {
@@ -274,20 +274,17 @@ void TCPICP::Sockets_Initialize() {
     const int major = data.wVersion & 0xFF;
     const int minor = data.wVersion >> 8;
     if (major < 1 || (major == 1 && minor < 1)) {
-        ui_.MsgBox(texts::VersionHead + QString::number(major) + QStringLiteral(".") +
-                       QString::number(minor) + texts::VersionTail,
+        ui_.MsgBox(texts::VersionNotSupported.arg(QString::number(major), QString::number(minor)),
                    platform::vbExclamation);
     } else if (std::int16_t(data.iMaxSockets) < 1) {
-        ui_.MsgBox(texts::MinimumSocketsHead + QString::number(1) + texts::MinimumSocketsTail,
-                   platform::vbExclamation);
+        ui_.MsgBox(texts::MinimumSockets.arg(QString::number(1)), platform::vbExclamation);
     }
 }
 
 void TCPICP::Sockets_Cleanup() {
     const int result = sockets_.WSACleanup();
     if (result != 0)
-        ui_.MsgBox(texts::CleanupHead + QString::number(result) + texts::CleanupTail,
-                   platform::vbExclamation);
+        ui_.MsgBox(texts::CleanupFailed.arg(QString::number(result)), platform::vbExclamation);
 }
 
 }  // namespace tcpip

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/echo.h"
+#include "platform/messages.h"
 #include "platform/sockets.h"
-#include "platform/windowservices.h"
 
 namespace tcpip {
 
@@ -44,7 +44,7 @@ std::int32_t Address_Value(const ECHO_REPLY& reply);
 
 class TCPICP {
 public:
-    TCPICP(platform::IcmpEcho& echo, platform::WinSock& sockets, platform::WindowServices& ui)
+    TCPICP(platform::IcmpEcho& echo, platform::WinSock& sockets, platform::Messages& ui)
         : echo_(echo), sockets_(sockets), ui_(ui) {}
     ~TCPICP();
     TCPICP(const TCPICP&) = delete;
@@ -89,7 +89,7 @@ private:
 
     platform::IcmpEcho& echo_;
     platform::WinSock& sockets_;
-    platform::WindowServices& ui_;
+    platform::Messages& ui_;
     bool toldNoEcho_ = false;  // the user hears once that no echo can be sent
 
     bool armed_ = false;

@@ -36,12 +36,13 @@ inline const QString StateLabel = QStringLiteral("Estado");
 inline const QString ThirteenBlanks = QStringLiteral("             ");
 inline const QString NotFound = QStringLiteral("no encontrado");
 
-// Probe report.
-inline const QString AddressArrow = QStringLiteral("--->");
-inline const QString Milliseconds = QStringLiteral(" ms");
-inline const QString Bytes = QStringLiteral(" bytes");
-inline const QString FoundJoiner = QStringLiteral(" <-> ");
-inline const QString ProbeNumber = QStringLiteral("=Prueba número=====>");
+// Probe report lines.
+inline const QString AddressLine = QStringLiteral("%1--->%2");  // the address's value, the host
+inline const QString TimeLine = QStringLiteral("%1 ms");
+inline const QString SizeLine = QStringLiteral("%1 bytes");
+inline const QString ProbeNumberLine = QStringLiteral("=Prueba número=====>%1");
+// A found host: its address, then its name.
+inline const QString FoundLine = QStringLiteral("%1 <-> %2");
 
 // The echo request's payload, sent as single-byte text without a terminator.
 inline constexpr char EchoPayload[] = "Enviando sondeo";
@@ -80,20 +81,21 @@ inline constexpr StatusRow StatusTable[] = {
     {11050, u"ip FALLO GENERAL"},
     {11255, u"ip PENDIENTE"},
 };
-inline const QString StatusOpen = QStringLiteral(" [ ");
-inline const QString StatusClose = QStringLiteral(" ]");
+// A status in the probe log: its code, then its text.
+inline const QString StatusLine = QStringLiteral("%1 [ %2 ]");
 inline const QString StatusUnknown = QStringLiteral("ERROR: NO TENGO NI FLOWERS");
 
 // Sockets start-up and clean-up.
 inline const QString SocketsNotResponding =
-    QStringLiteral("El entorno de  Sockets  32 bit Windows ") + QStringLiteral("no responde.");
-inline const QString VersionHead = QStringLiteral("Windows Sockets Version ");
-inline const QString VersionTail = QStringLiteral(" is not supported by Windows ") +
-                                   QStringLiteral("Sockets for 32 bit Windows environments.");
-inline const QString MinimumSocketsHead = QStringLiteral("This application requires a minimum of ");
-inline const QString MinimumSocketsTail = QStringLiteral(" supported sockets.");
-inline const QString CleanupHead = QStringLiteral("Windows Sockets error ");
-inline const QString CleanupTail = QStringLiteral(" occurred in Cleanup.");
+    QStringLiteral("El entorno de  Sockets  32 bit Windows no responde.");
+// %1.%2 is the version the library offers.
+inline const QString VersionNotSupported = QStringLiteral(
+    "Windows Sockets Version %1.%2 is not supported by Windows Sockets for 32 bit Windows "
+    "environments.");
+inline const QString MinimumSockets =
+    QStringLiteral("This application requires a minimum of %1 supported sockets.");
+inline const QString CleanupFailed =
+    QStringLiteral("Windows Sockets error %1 occurred in Cleanup.");
 
 // No echo can leave this machine; %1 is the system's reason and remedy.
 inline const QString NoEcho = QStringLiteral(
@@ -106,7 +108,7 @@ inline const QString BadOctet = QStringLiteral(
     "32767.\nCorríjalo y vuelva a intentarlo.");
 
 // Export.
-inline const QString ExportDone = QStringLiteral("Se ha creado el fichero ");
+inline const QString ExportDone = QStringLiteral("Se ha creado el fichero %1");
 inline const QString ExportFailed =
     QStringLiteral("No se ha podido crear el fichero %1: %2.\nLa lista no se ha exportado.");
 

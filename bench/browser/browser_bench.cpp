@@ -17,36 +17,11 @@ namespace {
 
 using namespace platform;
 
-// The main window needs services; the benchmark never lets it use them.
-class NoProfile : public ProfileFile {
+// The rows the browser writes to; the benchmark never looks at them.
+class NoRows : public browser::TargetRows {
 public:
-    DWORD GetPrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPSTR out, DWORD size, LPCSTR) override {
-        if (out && size)
-            out[0] = '\0';
-        return 0;
-    }
-    BOOL WritePrivateProfileStringA(LPCSTR, LPCSTR, LPCSTR, LPCSTR) override { return 0; }
-    std::string GetLastErrorText() const override { return {}; }
-};
-class NoFiles : public FileSystem {
-public:
-    bool NormalFileExists(const std::string&) override { return false; }
-    bool CopyFileNoReplace(const std::string&, const std::string&) override { return false; }
-    bool ReplaceFile(const std::string&, const std::string&) override { return false; }
-    bool DeleteFile(const std::string&) override { return false; }
-    bool FlushFile(const std::string&) override { return false; }
-    bool MakeFolder(const std::string&) override { return false; }
-    bool WriteWholeFile(const std::string&, const std::string&) override { return false; }
-    std::string LastErrorText() const override { return {}; }
-};
-class NoConnections : public NetConnections {
-public:
-    DWORD WNetAddConnection2A(const NETRESOURCEA*, LPCSTR, LPCSTR, DWORD) override { return 0; }
-    DWORD WNetCancelConnection2A(LPCSTR, DWORD, BOOL) override { return 0; }
-};
-class NoShell : public Shell {
-public:
-    HINSTANCE ShellExecuteA(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, int) override { return 42; }
+    void Set_Path_Text(int, const QString&) override {}
+    void Set_Back_Color(int, const QColor&) override {}
 };
 class QuietWindows : public WindowServices {
 public:
@@ -137,21 +112,12 @@ int main(int argc, char** argv) {
     std::printf("    files listed: %zu\n", files);
 
     // The expansion in the window: listing plus one tree node per file.
-    NoProfile profile;
-    NoFiles fileSystem;
-    NoConnections connections;
-    NoShell shell;
+    NoRows rows;
     QuietWindows ui;
-    drives::frmMain main({profile,
-                          fileSystem,
-                          connections,
-                          shell,
-                          ui,
-                          {"/nonexistent", "/nonexistent/MAPEO.INI", "/nonexistent/MAPEO.BAK"}});
     times.clear();
     int nodes = 0;
     for (int i = 0; i <= reps; ++i) {
-        browser::frmNWCheck window(main, {SystemNetEnumeration(), SystemFileSystemObject(), ui});
+        browser::frmNWCheck window(rows, {SystemNetEnumeration(), SystemFileSystemObject(), ui});
         window.Form_Load();
         window.show();
         browser::Node* root = window.tvwNetwork->Find(QStringLiteral("_ROOT"));

@@ -1,11 +1,26 @@
 #!/usr/bin/env bash
-# Network browser benchmarks, beside smbclient on the same server in the same run. Starts a
-# Samba server with a folder of 10,000 files in namespaces of its own and removes them after.
-#   bash bench/browser/run.sh [BUILD_DIR [REPETITIONS]]       (as root)
+# Network browser benchmarks. "smb": beside smbclient on the same server in the same run, a
+# Samba server with a folder of 10,000 files in namespaces of its own, removed after.
+# "discovery": the provider level on a network of servers that only announce themselves
+# (bench/browser/discovery.sh). Both by default.
+#   bash bench/browser/run.sh [--build DIR] [--reps N] [smb|discovery]...   (as root)
 set -u
 cd "$(dirname "$0")/../.."
-BUILD="$(cd "${1:-build}" && pwd)"
-REPS="${2:-10}"
+BUILD=build REPS=10 PARTS=()
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) BUILD=$2; shift 2 ;;
+        --reps) REPS=$2; shift 2 ;;
+        smb|discovery) PARTS+=("$1"); shift ;;
+        *) echo "usage: $0 [--build DIR] [--reps N] [smb|discovery]..." >&2; exit 2 ;;
+    esac
+done
+BUILD="$(cd "$BUILD" && pwd)"
+if [[ " ${PARTS[*]} " != " smb " ]]; then
+    [[ " ${PARTS[*]} " == *" discovery "* && " ${PARTS[*]} " != *" smb "* ]] ||
+        bash "$0" --build "$BUILD" --reps "$REPS" smb
+    exec bash bench/browser/discovery.sh --build "$BUILD" --reps "$REPS"
+fi
 FILES=10000
 . scripts/browser-demo.sh
 
@@ -18,8 +33,10 @@ smbnet_start "$TAG" 2 "$DIR" MAPEO-BANCO MAPEOGRP "$FILES" || exit 1
 echo "waiting for the browse list..."
 smbnet_wait_browse || exit 1
 
+# No system bus: the browser's DNS-SD would otherwise reach an Avahi daemon of the host.
 in_client() {
-    ip netns exec "$SMBNET_CLIENT_NS" env HOME="$SMBNET_CLIENT_HOME" "$@"
+    ip netns exec "$SMBNET_CLIENT_NS" env HOME="$SMBNET_CLIENT_HOME" \
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$DIR/no-system-bus" "$@"
 }
 
 out="$(in_client MAPEO_BR_SERVER="$SMBNET_SERVER" MAPEO_BR_WORKGROUP="$SMBNET_WORKGROUP" \

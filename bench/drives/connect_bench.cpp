@@ -1,13 +1,18 @@
 // Connect + cancel of a drive on the loopback Samba server, beside `gio mount` /
-// `gio mount -u` of the same share, in the same run. Runs inside connections_fixture.sh.
+// `gio mount -u` of the same share, and the open-file search of a disconnect beside
+// `fuser -m`, in the same run. Runs inside connections_fixture.sh.
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/linux/open_files.h"
 #include "platform/networking.h"
 
 namespace {
@@ -74,5 +79,30 @@ int main(int argc, char** argv) {
                 rounds, pauseMs);
     Print("Mapeo (mount + link)", mapeo);
     Print("gio mount / gio mount -u", gio);
+
+    // The search for open files a disconnect makes, beside fuser -m on the same mount.
+    net.WNetAddConnection2A(&r, nullptr, nullptr, 1);
+    const std::string root = std::string(std::getenv("XDG_RUNTIME_DIR")) +
+                             "/gvfs/smb-share:server=127.0.0.1,share=publico";
+    std::vector<double> scan, fuser;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        platform::openfiles::InUse(platform::openfiles::KernelPath(root));
+        scan.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        QProcess p;
+        p.start("fuser", {"-m", QString::fromStdString(root)});
+        p.waitForFinished(30000);
+        fuser.push_back(t.nsecsElapsed() / 1e6);
+    }
+    net.WNetCancelConnection2A("J:", 1, 1);
+    int processes = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc"))
+        processes += std::isdigit(static_cast<unsigned char>(e.path().filename().c_str()[0]));
+    std::printf(
+        "Open-file search over %d processes: Mapeo median %.2f ms p90 %.2f | "
+        "fuser -m median %.2f ms p90 %.2f\n",
+        processes, Pct(scan, 0.5), Pct(scan, 0.9), Pct(fuser, 0.5), Pct(fuser, 0.9));
     return 0;
 }

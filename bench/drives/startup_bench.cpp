@@ -27,7 +27,7 @@ int Child(int argc, char** argv) {
     drives::MainServices services{
         platform::SystemProfileFile(),    platform::SystemFileSystem(),
         platform::SystemNetConnections(), platform::SystemShell(),
-        platform::SystemWindowServices(), drives::SystemMappingLocation()};
+        platform::SystemWindowServices(), drives::System_Mapping_Location()};
     drives::frmMain window(services);
     const qint64 built = t.nsecsElapsed();
     window.Form_Load();  // shows, paints once, then loads the file

@@ -1,5 +1,5 @@
 // Figures of the TCP/IP tester, with the standard tools' figures measured in the same run.
-// Runs inside the network namespace that run_bench.sh builds; "names" needs its dnsmasq,
+// Runs inside the network namespace that run.sh builds; "names" needs its dnsmasq,
 // "silentdns" its resolv.conf pointing at a server that never answers.
 #include <arpa/inet.h>
 #include <netdb.h>

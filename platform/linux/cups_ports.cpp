@@ -5,8 +5,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/linux/netbackends.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform::netbackends {
 namespace {
@@ -65,13 +67,37 @@ DWORD Send(http_t* http, ipp_t* request) {
     return Code(cupsLastError());
 }
 
+// What Mapeo writes as the description of a queue it makes.
+std::string Description(const std::string& queue, const netpath::UncPath& path) {
+    return queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
+}
+
+// The description is Mapeo's mark on its queues. A queue is taken for Mapeo's only when the
+// mark is there and names the very printer its device prints to, so neither an
+// administrator's queue to an SMB printer nor one whose device was changed by hand is ever
+// deleted. The mark lives with the queue, so every user's Mapeo knows it, in any session.
+bool MadeByMapeo(const std::string& queue, const char* info, const char* device) {
+    if (!info || !device)
+        return false;
+    const std::string_view text(info), tail = " (Mapeo)";
+    const std::string head = queue + ": ";
+    if (text.size() <= head.size() + tail.size() || text.substr(0, head.size()) != head ||
+        text.substr(text.size() - tail.size()) != tail)
+        return false;
+    const std::string unc(text.substr(head.size(), text.size() - head.size() - tail.size()));
+    const auto path = netpath::ParseUnc(unc.c_str());
+    if (!path || !path->folder.empty() || Description(queue, *path) != text)
+        return false;
+    const auto uri = smburi::ShareUri(path->server, path->share);
+    return uri && *uri == device;
+}
+
 enum class Queue { Missing, Ours, Foreign, Unknown };
 
-// Only queues printing to an SMB printer are taken for ours; any other is left alone.
 Queue FindQueue(http_t* http, const std::string& queue) {
     ipp_t* req = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
-    static const char* const wanted[] = {"device-uri"};
-    ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 1, nullptr,
+    static const char* const wanted[] = {"device-uri", "printer-info"};
+    ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
                   wanted);
     Ipp response(cupsDoRequest(http, req, "/"));
     const ipp_status_t status = cupsLastError();
@@ -80,13 +106,19 @@ Queue FindQueue(http_t* http, const std::string& queue) {
     if (!response || status > IPP_STATUS_OK_CONFLICTING)
         return Queue::Unknown;
     ipp_attribute_t* uri = ippFindAttribute(response.get(), "device-uri", IPP_TAG_URI);
-    const char* value = uri ? ippGetString(uri, 0, nullptr) : nullptr;
-    return value && std::strncmp(value, "smb://", 6) == 0 ? Queue::Ours : Queue::Foreign;
+    ipp_attribute_t* info = ippFindAttribute(response.get(), "printer-info", IPP_TAG_TEXT);
+    return MadeByMapeo(queue, info ? ippGetString(info, 0, nullptr) : nullptr,
+                       uri ? ippGetString(uri, 0, nullptr) : nullptr)
+               ? Queue::Ours
+               : Queue::Foreign;
 }
 
 }  // namespace
 
 DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
+    const auto device = smburi::ShareUri(path.server, path.share);
+    if (!device)
+        return ERROR_BAD_NET_NAME;
     Http http = Connect();
     if (!http)
         return ERROR_NO_NETWORK;
@@ -101,11 +133,10 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
     if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR)
         return r;
 
-    const std::string device = netpath::SmbUri(path.server, path.share);
-    const std::string info = queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
     ipp_t* add = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
-    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device.c_str());
-    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info.c_str());
+    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device->c_str());
+    ippAddString(add, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr,
+                 Description(queue, path).c_str());
     ippAddBoolean(add, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddInteger(add, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
     if (const DWORD r = Send(http.get(), add); r != NO_ERROR)

@@ -3,32 +3,34 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/texts.h"
+
 namespace platform {
 
 std::string ErrorText(int errnum) {
     switch (errnum) {
         case EACCES:
         case EPERM:
-            return "permiso denegado";
+            return texts::AccessDenied;
         case ENOENT:
-            return "no existe la carpeta o el fichero";
+            return texts::NotFound;
         case ENOTDIR:
-            return "una parte de la ruta no es una carpeta";
+            return texts::NotAFolder;
         case EISDIR:
-            return "es una carpeta";
+            return texts::IsAFolder;
         case ENOSPC:
         case EDQUOT:
-            return "no queda espacio en el disco";
+            return texts::DiskFull;
         case EROFS:
-            return "el disco es de solo lectura";
+            return texts::ReadOnlyDisk;
         case EEXIST:
-            return "ya existe";
+            return texts::AlreadyExists;
         case EIO:
-            return "error de entrada/salida";
+            return texts::InputOutput;
         case EINVAL:
-            return "parámetro no válido";
+            return texts::InvalidParameter;
         case ENAMETOOLONG:
-            return "el nombre es demasiado largo";
+            return texts::NameTooLong;
         default:
             return std::strerror(errnum);
     }

@@ -1,10 +1,5 @@
-// System error numbers told in the user's language.
+// System error numbers told in the user's language: ErrorText and Failure, declared with the
+// result type they fill.
 #pragma once
 
-#include <string>
-
-namespace platform {
-
-std::string ErrorText(int errnum);
-
-}  // namespace platform
+#include "platform/status.h"

@@ -22,94 +22,98 @@ public:
                S_ISREG(st.st_mode);
     }
 
-    bool CopyFileNoReplace(const std::string& from, const std::string& to) override {
+    Status CopyFileNoReplace(const std::string& from, const std::string& to) override {
         // A second name for the same file: it appears whole or not at all, and link()
-        // refuses to replace an existing name.
+        // refuses to replace an existing name. Where the file system cannot link (FAT, some
+        // FUSE and CIFS homes answer EPERM, EOPNOTSUPP, ENOSYS...), a copy does the job.
         if (::link(from.c_str(), to.c_str()) == 0)
-            return true;
-        if (errno != EPERM && errno != EXDEV && errno != EMLINK)
-            return Fail(errno);
+            return {};
+        if (errno == EEXIST)
+            return Exists();
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0)
-            return Fail(errno);
+            return Failure(errno);
         const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (out < 0) {
             const int e = errno;
             ::close(in);
-            return Fail(e);
+            return e == EEXIST ? Exists() : Failure(e);
         }
         char buf[65536];
-        bool ok = true;
+        int e = 0;
         for (;;) {
             const ssize_t n = ::read(in, buf, sizeof buf);
             if (n == 0)
                 break;
-            if (n < 0 || ::write(out, buf, n) != n) {
-                ok = false;
+            if (n < 0) {
+                e = errno;
+                break;
+            }
+            const ssize_t written = ::write(out, buf, std::size_t(n));
+            if (written != n) {
+                e = written < 0 ? errno : EIO;
                 break;
             }
         }
-        const int e = errno;
         ::close(in);
-        if (::fsync(out) != 0)
-            ok = false;
-        ::close(out);
-        if (!ok) {
+        if (::fsync(out) != 0 && !e)
+            e = errno;
+        if (::close(out) != 0 && !e)
+            e = errno;
+        if (e) {
             ::unlink(to.c_str());
-            return Fail(e ? e : EIO);
+            return Failure(e);
         }
-        return true;
+        return {};
     }
 
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
+    Status ReplaceFile(const std::string& from, const std::string& to) override {
+        return Result(::rename(from.c_str(), to.c_str()) == 0);
     }
 
-    bool DeleteFile(const std::string& path) override {
-        return ::unlink(path.c_str()) == 0 || Fail(errno);
+    Status DeleteFile(const std::string& path) override {
+        return Result(::unlink(path.c_str()) == 0);
     }
 
-    bool FlushFile(const std::string& path) override {
+    Status FlushFile(const std::string& path) override {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            return Fail(errno);
+            return Failure(errno);
         const bool ok = ::fsync(fd) == 0;
         const int e = errno;
         ::close(fd);
-        return ok || Fail(e);
+        return ok ? Status{} : Failure(e);
     }
 
-    bool MakeFolder(const std::string& path) override {
+    Status MakeFolder(const std::string& path) override {
         errno = 0;
         if (QDir().mkpath(QString::fromLocal8Bit(path.c_str())))
-            return true;
-        return Fail(errno ? errno : EACCES);
+            return {};
+        return Failure(errno ? errno : EACCES);
     }
 
-    bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
+    Status WriteWholeFile(const std::string& path, const std::string& bytes) override {
         QSaveFile f(QString::fromLocal8Bit(path.c_str()));
         errno = 0;
         if (!f.open(QIODevice::WriteOnly))
-            return Fail(errno ? errno : EACCES);
+            return Failure(errno ? errno : EACCES);
         if (f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
             const int e = errno;
             f.cancelWriting();
-            return Fail(e ? e : EIO);
+            return Failure(e ? e : EIO);
         }
         if (!f.commit())
-            return Fail(errno ? errno : EIO);
-        return true;
+            return Failure(errno ? errno : EIO);
+        return {};
     }
-
-    std::string LastErrorText() const override { return lastError_; }
 
 private:
-    bool Fail(int e) {
-        lastError_ = ErrorText(e);
-        return false;
+    static Status Result(bool ok) { return ok ? Status{} : Failure(errno); }
+    static Status Exists() {
+        Status s = Failure(EEXIST);
+        s.targetExists = true;
+        return s;
     }
-
-    std::string lastError_;
 };
 
 }  // namespace

@@ -14,10 +14,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "platform/linux/mount_record.h"
 #include "platform/linux/netbackends.h"
+#include "platform/linux/open_files.h"
+#include "platform/linux/smb_uri.h"
 #include "platform/paths.h"
 
 namespace platform::netbackends {
@@ -173,7 +177,7 @@ DWORD MountError(const MountState& st) {
     if (e->domain == G_IO_ERROR) {
         switch (e->code) {
             case G_IO_ERROR_ALREADY_MOUNTED:
-                return NO_ERROR;
+                return NO_ERROR;  // by someone else: see Mount
             case G_IO_ERROR_NOT_SUPPORTED:
             case G_IO_ERROR_DBUS_ERROR:
                 return ERROR_NO_NETWORK;
@@ -206,7 +210,9 @@ DWORD MountError(const MountState& st) {
     return ERROR_BAD_NETPATH;
 }
 
-DWORD Mount(GFile* share) {
+// `made` tells whether this call mounted the share; "already mounted" is someone else's mount.
+DWORD Mount(GFile* share, bool* made) {
+    *made = false;
     auto* st = new MountState;
     BoundedCall call;
     GPtr<GMountOperation> op(g_mount_operation_new());
@@ -226,29 +232,37 @@ DWORD Mount(GFile* share) {
             return ERROR_BAD_NETPATH;  // state left to the abandoned call
     }
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
+    *made = !st->error;
     if (st->error)
         g_error_free(st->error);
     delete st;
     return r;
 }
 
-// The local root of the GVfs mount that holds `path`, found among the session's mounts.
-std::string MountRootOf(const std::string& path) {
+// The local roots of the session's GVfs mounts.
+std::set<std::string> MountedRoots() {
     GVolumeMonitor* monitor = g_volume_monitor_get();
     GList* mounts = g_volume_monitor_get_mounts(monitor);
-    std::string best;
+    std::set<std::string> roots;
     for (GList* l = mounts; l; l = l->next) {
         GPtr<GFile> root(g_mount_get_root(G_MOUNT(l->data)));
-        char* p = g_file_get_path(root.get());
-        if (p) {
-            const std::string r(p);
-            if ((path == r || path.rfind(r + "/", 0) == 0) && r.size() > best.size())
-                best = r;
+        if (char* p = g_file_get_path(root.get())) {
+            roots.insert(p);
             g_free(p);
         }
     }
     g_list_free_full(mounts, g_object_unref);
     g_object_unref(monitor);
+    return roots;
+}
+
+// The root, among `roots`, of the mount that holds `path`; "" when none does.
+std::string MountRootOf(const std::string& path, const std::set<std::string>& roots) {
+    std::string best;
+    for (const std::string& r : roots) {
+        if ((path == r || path.rfind(r + "/", 0) == 0) && r.size() > best.size())
+            best = r;
+    }
     return best;
 }
 
@@ -293,19 +307,23 @@ std::string ReadLink(const std::string& link) {
     return n > 0 ? std::string(buf.data(), std::size_t(n)) : std::string();
 }
 
-// True when some drive link still points into the mount rooted at `root`.
-bool MountInUse(const std::string& root) {
+// True when a drive link other than `except` points into the mount rooted at `root`.
+bool OtherLinkUses(const std::string& root, const std::string& except) {
     const QDir dir(QString::fromStdString(DrivesFolder()));
     for (const QString& name :
          dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const std::string target = ReadLink(DrivesFolder() + "/" + name.toStdString());
+        const std::string link = DrivesFolder() + "/" + name.toStdString();
+        if (link == except)
+            continue;
+        const std::string target = ReadLink(link);
         if (target == root || target.rfind(root + "/", 0) == 0)
             return true;
     }
     return false;
 }
 
-void Unmount(const std::string& root) {
+// True once the mount is gone.
+bool Unmount(const std::string& root) {
     GVolumeMonitor* monitor = g_volume_monitor_get();
     GList* mounts = g_volume_monitor_get_mounts(monitor);
     GMount* target = nullptr;
@@ -319,7 +337,7 @@ void Unmount(const std::string& root) {
     g_list_free_full(mounts, g_object_unref);
     g_object_unref(monitor);
     if (!target)
-        return;
+        return true;
     auto* done = new bool(false);
     {
         BoundedCall call;
@@ -332,88 +350,143 @@ void Unmount(const std::string& root) {
             done);
         if (!call.Wait(*done, ServerTimeoutMs)) {
             g_object_unref(target);
-            return;  // `done` stays with the abandoned call
+            return false;  // `done` stays with the abandoned call
         }
     }
     delete done;
     g_object_unref(target);
+    return !MountedRoots().count(root);
 }
 
-void UnmountIfUnused(const std::string& root) {
-    if (!root.empty() && !MountInUse(root))
-        Unmount(root);
+// True when `link` already points where connecting `share` (+ `folder`) would point it.
+bool LinksTo(const std::string& link, GFile* share, const std::string& folder) {
+    char* local = g_file_get_path(share);  // nothing when the share is not mounted
+    if (!local)
+        return false;
+    const std::string target = folder.empty() ? local : std::string(local) + "/" + folder;
+    g_free(local);
+    return ReadLink(link) == target;
 }
 
-DWORD ConnectOnGioThread(const std::string& drive, const netpath::UncPath& path,
+DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
+                         const netpath::UncPath& path, const std::string& uri,
                          const std::atomic<bool>& abandoned) {
+    record.KeepOnly(MountedRoots());
     const std::string link = LinkPath(drive);
+    GPtr<GFile> share(g_file_new_for_uri(uri.c_str()));
     struct stat st {};
-    if (::lstat(link.c_str(), &st) == 0)
-        return ERROR_ALREADY_ASSIGNED;
+    if (::lstat(link.c_str(), &st) == 0) {
+        // At start-up a drive whose cancel was refused for open files is connected again to
+        // the same place: that is no failure.
+        const bool same = S_ISLNK(st.st_mode) && LinksTo(link, share.get(), path.folder);
+        record.Save();
+        return same ? NO_ERROR : ERROR_ALREADY_ASSIGNED;
+    }
 
-    GPtr<GFile> share(g_file_new_for_uri(netpath::SmbUri(path.server, path.share).c_str()));
-    const DWORD r = Mount(share.get());
-    if (r != NO_ERROR)
+    bool made = false;
+    const DWORD r = Mount(share.get(), &made);
+    if (r != NO_ERROR) {
+        record.Save();
         return r;
-
+    }
     char* local = g_file_get_path(share.get());
     if (!local)
         return ERROR_NO_NETWORK;  // GVfs without its FUSE bridge
     const std::string root(local);
     g_free(local);
+    if (made) {
+        record.Add(root);
+        record.Save();
+    }
+    // Only a mount this very call made is taken back; no link can be using it yet.
+    const auto fail = [&](DWORD code) {
+        if (made && Unmount(root))
+            record.Remove(root);
+        record.Save();
+        return code;
+    };
 
     const std::string target = path.folder.empty() ? root : root + "/" + path.folder;
     if (const int error = ProbeFolder(root, target); error != 0) {
-        const DWORD code = error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED
-                           : error == EIO                    ? ERROR_BAD_NETPATH
-                                                             : ERROR_BAD_NET_NAME;
-        UnmountIfUnused(root);
-        return code;
+        return fail(error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED
+                    : error == EIO                    ? ERROR_BAD_NETPATH
+                                                      : ERROR_BAD_NET_NAME);
     }
     // The caller gave up waiting and told the user it failed: leave nothing behind.
-    if (abandoned) {
-        UnmountIfUnused(root);
-        return ERROR_BAD_NETPATH;
-    }
+    if (abandoned)
+        return fail(ERROR_BAD_NETPATH);
     if (!QDir().mkpath(QString::fromStdString(DrivesFolder())))
-        return ERROR_ACCESS_DENIED;
-    if (::symlink(target.c_str(), link.c_str()) != 0) {
-        const DWORD code = errno == EEXIST ? ERROR_ALREADY_ASSIGNED : ERROR_ACCESS_DENIED;
-        UnmountIfUnused(root);
-        return code;
+        return fail(ERROR_ACCESS_DENIED);
+    if (::symlink(target.c_str(), link.c_str()) != 0)
+        return fail(errno == EEXIST ? ERROR_ALREADY_ASSIGNED : ERROR_ACCESS_DENIED);
+    record.Save();
+    return NO_ERROR;
+}
+
+DWORD CancelOnGioThread(mountrecord::Record& record, const std::string& drive, bool force) {
+    const std::set<std::string> mounted = MountedRoots();
+    record.KeepOnly(mounted);
+    const std::string link = LinkPath(drive);
+    struct stat st {};
+    // Only links are ours: a file or folder someone put there is left alone.
+    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        record.Save();
+        return ERROR_NOT_CONNECTED;
     }
+    const std::string target = ReadLink(link);
+    const std::string root = MountRootOf(target, mounted);
+    // Only a mount Mapeo made goes, and only with its last link.
+    const bool unmount = !root.empty() && record.Has(root) && !OtherLinkUses(root, link);
+    // What the cancel takes away: the whole mount, or the folder the link shows. A link into
+    // a mount that is gone holds nothing open.
+    if (!force && !root.empty() &&
+        openfiles::InUse(
+            openfiles::KernelPath(root, unmount ? std::string() : target.substr(root.size())))) {
+        record.Save();
+        return ERROR_OPEN_FILES;
+    }
+    if (::unlink(link.c_str()) != 0) {
+        record.Save();
+        return ERROR_ACCESS_DENIED;
+    }
+    if (unmount && Unmount(root))
+        record.Remove(root);
+    record.Save();
     return NO_ERROR;
 }
 
 }  // namespace
 
 DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
+    const auto uri = smburi::ShareUri(path.server, path.share);
+    if (!uri)
+        return ERROR_BAD_NET_NAME;
+    // Taken here, kept by a call that outlives its wait until it ends, and let go before the
+    // caller hears the result: a process forked later must not inherit the lock.
+    auto record = std::make_unique<mountrecord::Record>();
     return GioThread::Instance().Call(
-        [drive, path](const std::atomic<bool>& abandoned) {
-            return ConnectOnGioThread(drive, path, abandoned);
+        [held = std::shared_ptr(std::move(record)), drive, path,
+         uri = *uri](const std::atomic<bool>& abandoned) mutable {
+            const auto record = std::move(held);
+            return ConnectOnGioThread(*record, drive, path, uri, abandoned);
         },
         MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }
 
-DWORD CancelDrive(const std::string& drive) {
-    const std::string link = LinkPath(drive);
+DWORD CancelDrive(const std::string& drive, bool force) {
     struct stat st {};
-    // Only links are ours: a file or folder someone put there is left alone.
-    if (::lstat(link.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    // Nothing to decide for a device without a link, as most rows are at start-up.
+    if (::lstat(LinkPath(drive).c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return ERROR_NOT_CONNECTED;
-    const std::string target = ReadLink(link);
-    if (::unlink(link.c_str()) != 0)
-        return ERROR_ACCESS_DENIED;
-    // The drive is gone once its link is; the unmount that may follow is housekeeping.
-    if (!target.empty()) {
-        GioThread::Instance().Call(
-            [target](const std::atomic<bool>&) {
-                UnmountIfUnused(MountRootOf(target));
-                return NO_ERROR;
-            },
-            ServerTimeoutMs + 1500, NO_ERROR);
-    }
-    return NO_ERROR;
+    auto record = std::make_unique<mountrecord::Record>();
+    // A cancel that outlives its wait is almost always an unmount after the link is gone.
+    return GioThread::Instance().Call(
+        [held = std::shared_ptr(std::move(record)), drive,
+         force](const std::atomic<bool>&) mutable {
+            const auto record = std::move(held);
+            return CancelOnGioThread(*record, drive, force);
+        },
+        ServerTimeoutMs + 1500, NO_ERROR);
 }
 
 }  // namespace platform::netbackends

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <linux/errqueue.h>
-#include <QString>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -478,11 +477,8 @@ public:
                 if (icmp::helper::Start(path, helper, error)) {
                     transport = std::make_unique<HelperTransport>(helper);
                 } else {
-                    Fail(ERROR_ACCESS_DENIED, texts::NoIcmpEcho
-                                                  .arg(QString::fromLocal8Bit(path),
-                                                       QString::fromLocal8Bit(ErrorText(error)))
-                                                  .toLocal8Bit()
-                                                  .toStdString());
+                    Fail(ERROR_ACCESS_DENIED,
+                         texts::Fill(texts::NoIcmpPermission, {path, ErrorText(error)}));
                     return InvalidHandleValue();
                 }
             } else if (e == EMFILE || e == ENFILE) {

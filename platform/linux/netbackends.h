@@ -14,7 +14,9 @@ inline constexpr int MountTimeoutMs = 10000;
 inline constexpr int ServerTimeoutMs = 5000;
 
 DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path);
-DWORD CancelDrive(const std::string& drive);
+// Without `force`, ERROR_OPEN_FILES while one of the user's programs has something open where
+// the drive goes; the drive and its mount then stay.
+DWORD CancelDrive(const std::string& drive, bool force);
 
 DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path);
 DWORD CancelPort(const std::string& queue);

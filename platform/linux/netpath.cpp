@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+
 namespace platform::netpath {
 namespace {
 
@@ -14,21 +15,6 @@ bool Clean(const std::string& part) {
             return false;
     }
     return true;
-}
-
-std::string Encode(const std::string& s) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -85,10 +71,6 @@ std::optional<std::string> PortQueueName(const char* text) {
         t[4] != ':')
         return std::nullopt;
     return "LPT" + std::string(1, t[3]);
-}
-
-std::string SmbUri(const std::string& server, const std::string& share) {
-    return "smb://" + Encode(server) + "/" + Encode(share);
 }
 
 }  // namespace platform::netpath

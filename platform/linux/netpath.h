@@ -18,7 +18,5 @@ std::optional<UncPath> ParseUnc(const char* text);
 std::optional<std::string> DriveName(const char* text);
 // "LPT1" for "LPT1:" .. "LPT9:" (either case), or nothing.
 std::optional<std::string> PortQueueName(const char* text);
-// The URI of a share or printer, with every part percent-encoded.
-std::string SmbUri(const std::string& server, const std::string& share);
 
 }  // namespace platform::netpath

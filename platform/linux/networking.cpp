@@ -30,11 +30,11 @@ public:
         return ERROR_BAD_DEVICE;
     }
 
-    DWORD WNetCancelConnection2A(LPCSTR name, DWORD, BOOL) override {
+    DWORD WNetCancelConnection2A(LPCSTR name, DWORD, BOOL force) override {
         if (!name || !*name)
             return ERROR_NOT_CONNECTED;
         if (const auto drive = netpath::DriveName(name))
-            return netbackends::CancelDrive(*drive);
+            return netbackends::CancelDrive(*drive, force != 0);
         if (const auto queue = netpath::PortQueueName(name))
             return netbackends::CancelPort(*queue);
         return ERROR_BAD_DEVICE;

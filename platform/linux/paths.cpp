@@ -18,11 +18,15 @@ std::string Home() {
 
 }  // namespace
 
-std::string SettingsFolder() {
+std::string ConfigHome() {
     // A relative XDG_CONFIG_HOME is invalid and ignored.
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && x[0] == '/')
-        return std::string(x) + "/mapeo";
-    return Home() + "/.config/mapeo";
+        return x;
+    return Home() + "/.config";
+}
+
+std::string SettingsFolder() {
+    return ConfigHome() + "/mapeo";
 }
 
 std::string MappingFilePath() {
@@ -33,6 +37,9 @@ std::string MappingBackupPath() {
 }
 std::string DrivesFolder() {
     return Home() + "/Unidades";
+}
+std::string AutostartFolder() {
+    return ConfigHome() + "/autostart";
 }
 std::string ScanExportPath() {
     return Home() + "/escaner.txt";

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/errors.h"
 #include "platform/profile.h"
 
 namespace platform {
@@ -86,13 +85,14 @@ bool SameName(const QString& a, const QString& b) {
     return true;
 }
 
-// The section name of a "[name]" line, or nothing for any other line.
+// The section name of a "[name]" line: what lies between the first "[" and the last "]".
+// Any other line, one without its closing "]" included, is no header.
 std::optional<QString> SectionOf(const QString& line) {
     const QString t = TrimBlanks(line);
-    if (!t.startsWith(u'['))
+    const qsizetype close = t.lastIndexOf(u']');
+    if (!t.startsWith(u'[') || close < 0)
         return std::nullopt;
-    const qsizetype close = t.indexOf(u']');
-    return TrimBlanks(t.mid(1, close < 0 ? -1 : close - 1));
+    return TrimBlanks(t.mid(1, close - 1));
 }
 
 struct KeyLine {
@@ -100,14 +100,20 @@ struct KeyLine {
     QString value;
 };
 
+// "key=value"; there is no comment syntax, so ";KEY=x" is the key ";KEY". A value ends at a
+// NUL byte or a Ctrl-Z.
 std::optional<KeyLine> KeyOf(const QString& line) {
     const QString t = TrimBlanks(line);
-    if (t.startsWith(u';'))
-        return std::nullopt;
     const qsizetype eq = t.indexOf(u'=');
     if (eq < 0)
         return std::nullopt;
-    return KeyLine{TrimBlanks(t.left(eq)), TrimBlanks(t.mid(eq + 1))};
+    QString value = t.mid(eq + 1);
+    for (const QChar end : {QChar(u'\0'), QChar(u'\x1A')}) {
+        const qsizetype at = value.indexOf(end);
+        if (at >= 0)
+            value.truncate(at);
+    }
+    return KeyLine{TrimBlanks(t.left(eq)), TrimBlanks(value)};
 }
 
 QString Unquote(const QString& v) {
@@ -116,15 +122,21 @@ QString Unquote(const QString& v) {
     return v;
 }
 
-// Where a section starts and ends within the lines: [first, end) holds its body.
+// Where a section lies within the lines: [first, end) holds its body. Lines before the first
+// header form the section named "", which has no header line.
 struct SectionSpan {
-    std::size_t header = 0;
+    std::optional<std::size_t> header;
     std::size_t first = 0;
     std::size_t end = 0;
 };
 
 std::optional<SectionSpan> FindSection(const std::vector<Line>& lines, const QString& name) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::size_t firstHeader = 0;
+    while (firstHeader < lines.size() && !SectionOf(lines[firstHeader].text))
+        ++firstHeader;
+    if (name.isEmpty() && firstHeader > 0)
+        return SectionSpan{std::nullopt, 0, firstHeader};
+    for (std::size_t i = firstHeader; i < lines.size(); ++i) {
         const auto s = SectionOf(lines[i].text);
         if (!s || !SameName(*s, name))
             continue;
@@ -191,7 +203,7 @@ public:
 
     BOOL WritePrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR value, LPCSTR file) override {
         if (!app || !file) {
-            lastError_ = ErrorText(EINVAL);
+            lastError_ = EINVAL;
             return 0;
         }
         const QString path = QString::fromLocal8Bit(file);
@@ -200,18 +212,20 @@ public:
             QFile f(path);
             if (f.exists()) {
                 if (!f.open(QIODevice::ReadOnly)) {
-                    lastError_ = ErrorText(errno ? errno : EACCES);
+                    lastError_ = errno ? errno : EACCES;
                     return 0;
                 }
                 lines = SplitLines(Decode(f.readAll()));
             }
         }
-        const QString section = TrimBlanks(OneLine(app));
-        auto span = FindSection(lines, section);
+        // Found by its name without blanks; a new header keeps the name as given.
+        const QString section = OneLine(app);
+        auto span = FindSection(lines, TrimBlanks(section));
         if (!key) {
             // No key: the whole section goes, as on Windows.
             if (span)
-                lines.erase(lines.begin() + span->header, lines.begin() + span->end);
+                lines.erase(lines.begin() + span->header.value_or(span->first),
+                            lines.begin() + span->end);
         } else {
             const QString name = TrimBlanks(OneLine(key));
             const QString newLine = name + u'=' + OneLine(value ? value : "");
@@ -244,25 +258,25 @@ public:
         QSaveFile out(path);
         errno = 0;
         if (!out.open(QIODevice::WriteOnly)) {
-            lastError_ = ErrorText(errno ? errno : EACCES);
+            lastError_ = errno ? errno : EACCES;
             return 0;
         }
         if (out.write(bytes) != bytes.size()) {
-            lastError_ = ErrorText(errno ? errno : EIO);
+            lastError_ = errno ? errno : EIO;
             out.cancelWriting();
             return 0;
         }
         if (!out.commit()) {
-            lastError_ = ErrorText(errno ? errno : EIO);
+            lastError_ = errno ? errno : EIO;
             return 0;
         }
         return 1;
     }
 
-    std::string GetLastErrorText() const override { return lastError_; }
+    DWORD GetLastError() const override { return lastError_; }
 
 private:
-    std::string lastError_;
+    DWORD lastError_ = 0;
 };
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <map>
 #include <memory>
 
+#include "platform/linux/discovery.h"
 #include "platform/linux/smb_enum_client.h"
 #include "platform/linux/smb_enum_records.h"
+#include "platform/linux/smb_uri.h"
 #include "platform/netenum.h"
 
 namespace platform {
@@ -42,20 +44,29 @@ bool WorthRetrying(int e) {
            e != ENETUNREACH && e != ECONNREFUSED;
 }
 
-int ListContainer(const Container& c, std::vector<Entry>& entries) {
+// `uri` is the container's address: "smb://" for the provider, else the workgroup's or server's.
+int ListContainer(const Container& c, const std::string& uri, std::vector<Entry>& entries) {
     using smbclient::Dialect;
     switch (c.kind) {
         case Container::Root:
             return 0;
+        // SMB1 browse lists, with what WS-Discovery and DNS-SD found merged in.
         case Container::Provider:
-            return smbclient::ListDirectory(Dialect::Browsing, "smb://", entries);
+            return discovery::ListWorkgroups(
+                [&uri](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing, uri, out);
+                },
+                entries);
         case Container::Workgroup:
-            return smbclient::ListDirectory(Dialect::Browsing,
-                                            "smb://" + smbclient::EncodePart(c.name), entries);
+            return discovery::ListServers(
+                c.name,
+                [&uri](std::vector<Entry>& out) {
+                    return smbclient::ListDirectory(Dialect::Browsing, uri, out);
+                },
+                entries);
         case Container::Server: {
             // Share lists work over the modern protocols; a server that speaks only SMB1
             // still answers on the browsing context.
-            const std::string uri = "smb://" + smbclient::EncodePart(c.name);
             const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries);
             if (e == 0 || !WorthRetrying(e))
                 return e;
@@ -83,9 +94,18 @@ public:
             container.kind == Container::Provider || container.kind == Container::Workgroup;
         const bool nothingPasses =
             onlyContainers && usage != 0 && (usage & RESOURCEUSAGE_CONTAINER) == 0;
+        std::string uri = "smb://";
+        if (container.kind == Container::Workgroup || container.kind == Container::Server) {
+            const auto named = container.kind == Container::Server
+                                   ? smburi::ServerUri(container.name)
+                                   : smburi::WorkgroupUri(container.name);
+            if (!named)
+                return ERROR_BAD_NET_NAME;
+            uri = *named;
+        }
         std::vector<Entry> entries;
         if (!nothingPasses) {
-            if (const int e = ListContainer(container, entries))
+            if (const int e = ListContainer(container, uri, entries))
                 return FromErrno(e);
         }
 

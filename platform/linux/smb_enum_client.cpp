@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <memory>
 
+
 namespace platform::smbclient {
 namespace {
 
@@ -95,11 +96,6 @@ smbenum::Entry::Kind KindOf(unsigned type) {
     }
 }
 
-bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
-
 }  // namespace
 
 int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out) {
@@ -138,51 +134,6 @@ int StatPath(Dialect dialect, const std::string& uri, bool* isFolder) {
     if (isFolder)
         *isFolder = S_ISDIR(st.st_mode);
     return 0;
-}
-
-std::string EncodePart(std::string_view part) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(part.size());
-    for (const char ch : part) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (IsUnreserved(c)) {
-            out += ch;
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> FolderUri(std::string_view path) {
-    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\')
-        return std::nullopt;
-    path.remove_prefix(2);
-    if (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
-    std::string uri = "smb:/";
-    int parts = 0;
-    while (true) {
-        const std::size_t cut = path.find('\\');
-        const std::string_view part = path.substr(0, cut);
-        if (part.empty() || part == "." || part == "..")
-            return std::nullopt;
-        for (const char ch : part)
-            if (static_cast<unsigned char>(ch) < 0x20 || ch == '/' || ch == 0x7F)
-                return std::nullopt;
-        uri += '/';
-        uri += EncodePart(part);
-        ++parts;
-        if (cut == std::string_view::npos)
-            break;
-        path.remove_prefix(cut + 1);
-    }
-    if (parts < 2)
-        return std::nullopt;  // a server alone is no folder
-    return uri;
 }
 
 }  // namespace platform::smbclient

@@ -3,9 +3,7 @@
 // each created on first use and bounded by the same time-out.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/linux/smb_enum_records.h"
@@ -24,12 +22,5 @@ int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::
 
 // Returns 0 and whether the path is a folder, or the errno of the failure.
 int StatPath(Dialect dialect, const std::string& uri, bool* isFolder);
-
-// Percent-encodes one part of an smb:// address.
-std::string EncodePart(std::string_view part);
-
-// "smb://server/share/a/b" for "\\server\share\a\b"; nothing for a path that names no folder
-// of a share (missing parts, "." or "..", control characters, slashes).
-std::optional<std::string> FolderUri(std::string_view uncPath);
 
 }  // namespace platform::smbclient

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/texts.h"
 #include "platform/win32types.h"
 
 namespace platform::smbenum {
 
-// The one network provider this system offers, named as Spanish Windows names it.
-inline constexpr const char* ProviderName = "Red de Microsoft Windows";
+inline constexpr const char* ProviderName = texts::ProviderName;
 
 // One name from a libsmbclient listing.
 struct Entry {

@@ -1,6 +1,8 @@
 // Folders of SMB shares over libsmbclient, on the modern protocols.
 #include "platform/folders.h"
+#include "platform/linux/netpath.h"
 #include "platform/linux/smb_enum_client.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform {
 namespace {
@@ -51,7 +53,9 @@ private:
 class SmbFileSystemObject final : public FileSystemObject {
 public:
     std::unique_ptr<Folder> GetFolder(const std::string& path) override {
-        const auto uri = smbclient::FolderUri(path);
+        const auto unc = netpath::ParseUnc(path.c_str());
+        const auto uri =
+            unc ? smburi::ShareUri(unc->server, unc->share, unc->folder) : std::nullopt;
         if (!uri)
             return nullptr;
         bool isFolder = false;

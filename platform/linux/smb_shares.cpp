@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "platform/linux/netbackends.h"
+#include "platform/linux/smb_uri.h"
 
 namespace platform::netbackends {
 namespace {
@@ -29,6 +30,9 @@ DWORD FromErrno(int e) {
 }  // namespace
 
 DWORD CheckPrinterShare(const netpath::UncPath& path) {
+    const auto uri = smburi::ServerUri(path.server);
+    if (!uri)
+        return ERROR_BAD_NET_NAME;
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx)
         return ERROR_NOT_ENOUGH_MEMORY;
@@ -39,10 +43,9 @@ DWORD CheckPrinterShare(const netpath::UncPath& path) {
         smbc_free_context(ctx, 1);
         return ERROR_NO_NETWORK;
     }
-    const std::string uri = "smb://" + path.server;
     DWORD result = ERROR_BAD_NET_NAME;
     errno = 0;
-    SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());
+    SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str());
     if (!dir) {
         result = FromErrno(errno);
     } else {

@@ -21,7 +21,10 @@ smbnet_stop "$TAG" ""  # what a run killed half-way left behind
 smbnet_start "$TAG" 1 "$DIR" MAPEO-PRUEBA MAPEOGRP || exit 1
 smbnet_wait_browse || exit 1
 
+# No system bus: the browser's DNS-SD would otherwise ask an Avahi daemon of the host, which
+# asks the host's own network.
 run=(ip netns exec "$SMBNET_CLIENT_NS" env HOME="$SMBNET_CLIENT_HOME"
+    DBUS_SYSTEM_BUS_ADDRESS="unix:path=$DIR/no-system-bus"
     MAPEO_BR_SERVER="$SMBNET_SERVER" MAPEO_BR_WORKGROUP="$SMBNET_WORKGROUP")
 if [ -n "${MAPEO_BR_SCREENSHOT:-}" ]; then
     "${run[@]}" MAPEO_BR_SCREENSHOT="$MAPEO_BR_SCREENSHOT" QT_QPA_PLATFORM=xcb \

@@ -3,24 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "browser/netresource.h"
-#include "browser_fakes.h"
+#include "fakes/browser.h"
 
 namespace {
 
 using browser::NetRecord;
 using browser::NETRESOURCE;
 using browser::NetResources;
-using browser_testing::FakeNetEnumeration;
-using browser_testing::FakeRecord;
+using fakes::Box;
+using fakes::FakeNetEnumeration;
+using fakes::FakeRecord;
+using fakes::Leaf;
 using namespace platform;
-
-FakeRecord Box(DWORD display, std::string remote, std::string comment = {}) {
-    return {RESOURCETYPE_ANY, display, RESOURCEUSAGE_CONTAINER, std::move(remote),
-            std::move(comment)};
-}
-FakeRecord Leaf(DWORD type, std::string remote, DWORD display = RESOURCEDISPLAYTYPE_SHARE) {
-    return {type, display, RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
-}
 
 std::vector<std::string> Names(NetResources& list) {
     std::vector<std::string> names;
@@ -135,31 +129,6 @@ TEST_F(NetResourceTest, NameReportedTwiceKeepsTheFirstResource) {
     net.containers["WG"].push_back(Box(RESOURCEDISPLAYTYPE_SERVER, "\\\\srv", "otro"));
     ASSERT_EQ(Wg()->Children().Count(), 1);
     EXPECT_EQ(Server()->Comment(), QStringLiteral("servidor"));
-}
-
-TEST(NetResourceProperties, NamesAndTypesFollowTheRecord) {
-    FakeNetEnumeration net;
-    NETRESOURCE r(net);
-    EXPECT_EQ(r.ShortName(), QString());
-    EXPECT_EQ(r.ResourceTypeName(), QStringLiteral("Generic")) << "a new object is a root";
-    const std::pair<const char*, const char*> names[] = {{"\\\\SERVER\\PRINTER", "PRINTER"},
-                                                         {"\\\\SERVER", "SERVER"},
-                                                         {"WG", "WG"},
-                                                         {"\\\\SERVER\\DOCS\\", ""}};
-    for (const auto& [remote, shortName] : names) {
-        r.InitFromRecord({0, 0, 0, 0, {}, QString::fromLatin1(remote), {}, {}});
-        EXPECT_EQ(r.ShortName(), QString::fromLatin1(shortName)) << remote;
-    }
-    const char* types[] = {"Generic", "Domain",       "Server", "Share",      "File",
-                           "Group",   "Network",      "Root",   "AdminShare", "Directory",
-                           "Tree",    "NDSContainer", ""};
-    for (DWORD t = 0; t <= 12; ++t) {
-        r.InitFromRecord({0, 0, t, 0, {}, {}, {}, {}});
-        EXPECT_EQ(r.ResourceTypeName(), QString::fromLatin1(types[t])) << t;
-        EXPECT_EQ(r.ResourceType(), static_cast<std::int32_t>(t));
-    }
-    r.SetPrinter(true);
-    EXPECT_EQ(r.ResourceType(), 255);
 }
 
 TEST(NetResourcesCollection, ItemsByKeyWithoutCaseOrByPositionAndNoneWhenMissing) {

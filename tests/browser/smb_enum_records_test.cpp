@@ -1,10 +1,10 @@
 // The Linux enumeration's own rules, without a server: what a record names, what a listing
-// becomes, the buffer it fills and the addresses it builds.
+// becomes, the buffer it fills and the names it refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "platform/linux/smb_enum_client.h"
+#include "platform/folders.h"
 #include "platform/linux/smb_enum_records.h"
 #include "platform/netenum.h"
 
@@ -13,56 +13,6 @@ namespace {
 using namespace platform;
 using smbenum::Container;
 using smbenum::Entry;
-
-TEST(SmbEnumeration, OnlyTheNetworkProviderWorkgroupsAndServersOpen) {
-    const struct {
-        const char* remote;
-        DWORD display, result;
-        Container::Kind kind = Container::Root;
-    } cases[] = {
-        {nullptr, 0, NO_ERROR, Container::Root},
-        {smbenum::ProviderName, RESOURCEDISPLAYTYPE_NETWORK, NO_ERROR, Container::Provider},
-        {"MAPEOGRP", RESOURCEDISPLAYTYPE_DOMAIN, NO_ERROR, Container::Workgroup},
-        {"\\\\SRV", RESOURCEDISPLAYTYPE_SERVER, NO_ERROR, Container::Server},
-        {"\\\\SRV\\docs", RESOURCEDISPLAYTYPE_SHARE, ERROR_NOT_CONTAINER},
-        {"\\\\SRV\\docs\\sub", RESOURCEDISPLAYTYPE_GENERIC, ERROR_NOT_CONTAINER},
-        {"docs", RESOURCEDISPLAYTYPE_SHARE, ERROR_NOT_CONTAINER},
-        {"Otra red", RESOURCEDISPLAYTYPE_NETWORK, ERROR_BAD_PROVIDER},
-        {"\\\\", RESOURCEDISPLAYTYPE_SERVER, ERROR_BAD_NETPATH},
-        {"\\\\\\SRV", RESOURCEDISPLAYTYPE_SERVER, ERROR_BAD_NETPATH}};
-    for (const auto& c : cases) {
-        NETRESOURCEA res;
-        res.dwDisplayType = c.display;
-        res.lpRemoteName = const_cast<char*>(c.remote);
-        Container out;
-        EXPECT_EQ(smbenum::ClassifyContainer(&res, &out), c.result) << (c.remote ? c.remote : "");
-        if (c.result == NO_ERROR) {
-            EXPECT_EQ(out.kind, c.kind);
-        }
-    }
-}
-
-TEST(SmbEnumeration, ServerListingGivesSharesAdminSharesAndPrintersButNoIpc) {
-    const auto r = smbenum::RecordsFromListing({Container::Server, "SRV"},
-                                               {{Entry::FileShare, "docs", "Documentos"},
-                                                {Entry::FileShare, "datos$", ""},
-                                                {Entry::PrinterShare, "laser", ""},
-                                                {Entry::IpcShare, "IPC$", ""}});
-    ASSERT_EQ(r.size(), 3u);
-    EXPECT_EQ(r[0].remoteName, "\\\\SRV\\docs");
-    EXPECT_EQ(r[0].comment, "Documentos");
-    EXPECT_EQ(r[0].provider, smbenum::ProviderName);
-    EXPECT_EQ(r[1].dwDisplayType, RESOURCEDISPLAYTYPE_SHAREADMIN);
-    EXPECT_EQ(r[2].dwType, RESOURCETYPE_PRINT);
-    EXPECT_TRUE(smbenum::PassesFilter(r[2], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-    EXPECT_FALSE(smbenum::PassesFilter(r[2], RESOURCETYPE_DISK, 0));
-    const auto servers =
-        smbenum::RecordsFromListing({Container::Workgroup, "WG"}, {{Entry::Server, "SRV", "x"}});
-    ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0].remoteName, "\\\\SRV");
-    EXPECT_TRUE(smbenum::PassesFilter(servers[0], RESOURCETYPE_DISK, 0));
-    EXPECT_FALSE(smbenum::PassesFilter(servers[0], RESOURCETYPE_PRINT, RESOURCEUSAGE_CONNECTABLE));
-}
 
 TEST(SmbEnumeration, BufferHoldsRecordsThenTheirStringsAndAsksToGrowWhenTooSmall) {
     const auto records = smbenum::RecordsFromListing(
@@ -95,14 +45,21 @@ TEST(SmbEnumeration, BufferHoldsRecordsThenTheirStringsAndAsksToGrowWhenTooSmall
     EXPECT_EQ(count, 0u) << "the caller's loop ends on a zero count";
 }
 
-TEST(SmbEnumeration, FolderPathsBecomeEncodedAddressesAndOthersAreRefused) {
-    EXPECT_EQ(smbclient::FolderUri("\\\\SRV\\docs\\"), "smb://SRV/docs");
-    EXPECT_EQ(smbclient::FolderUri("\\\\SRV\\100%\\acta de la reunión\\a#b?c@d:e"),
-              "smb://SRV/100%25/acta%20de%20la%20reuni%C3%B3n/a%23b%3Fc%40d%3Ae");
-    for (const char* bad :
-         {"", "\\\\SRV", "SRV\\docs", "\\\\SRV\\\\docs", "\\\\SRV\\docs\\..", "\\\\SRV\\.\\x",
-          "\\\\SRV\\docs\\a/b", "\\\\SRV\\docs\\line\nbreak", "//SRV/docs"})
-        EXPECT_EQ(smbclient::FolderUri(bad), std::nullopt) << bad;
+TEST(SmbEnumeration, NamesNoAddressCarriesAreRefusedBeforeAnyCall) {
+    // Each would reach another host or port through an smb:// address; none reaches the network.
+    for (const auto& [remote, display] : {std::pair{"\\\\srv:445", RESOURCEDISPLAYTYPE_SERVER},
+                                          std::pair{"GRUPO:1", RESOURCEDISPLAYTYPE_DOMAIN}}) {
+        NETRESOURCEA res{};
+        res.dwDisplayType = display;
+        std::string text(remote);
+        res.lpRemoteName = text.data();
+        HANDLE h = nullptr;
+        EXPECT_EQ(SystemNetEnumeration().WNetOpenEnumA(RESOURCE_GLOBALNET, 0, 0, &res, &h),
+                  ERROR_BAD_NET_NAME)
+            << remote;
+    }
+    for (const char* path : {"\\\\srv:445\\docs", "\\\\srv\\._docs", "\\\\srv\\docs\\a/b"})
+        EXPECT_EQ(SystemFileSystemObject().GetFolder(path), nullptr) << path;
 }
 
 }  // namespace

@@ -27,6 +27,13 @@ cleanup() {
     # GVfs first, so its FUSE mount goes while the bus is still there.
     [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
     pkill -f "gvfsd.*$w" 2>/dev/null || true
+    # GVfs back ends (gvfsd-smb) may outlive the bus; they carry this run's runtime folder.
+    for e in /proc/[0-9]*/environ; do
+        if grep -qzx "XDG_RUNTIME_DIR=$w/run" "$e" 2>/dev/null; then
+            p=${e#/proc/}
+            kill "${p%/environ}" 2>/dev/null || true
+        fi
+    done
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     [ -n "${smbd_pid:-}" ] && kill -- "-$smbd_pid" 2>/dev/null || true
     for f in "$w"/samba/pid/*.pid; do
@@ -45,7 +52,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# --- Samba: a guest share with folders and files, a password share, a printer share.
+# --- Samba: a guest share with folders and files, a password share, printer shares.
 s="$w/samba"
 mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc} "$w/publico/carpeta/sub" "$w/privado" \
     "$w/spool" "$w/printed"
@@ -93,6 +100,12 @@ cat >"$s/smb.conf" <<CONF
     print command = /bin/sh -c 'cp %s $w/printed/; rm -f %s'
     lpq command = /bin/true
     lprm command = /bin/true
+# Names that reach the server only when every smb:// address encodes them alike.
+[datos #1 @ 100%]
+    path = $w/publico
+    guest ok = yes
+[láser #2]
+    copy = laser
 CONF
 # In a session of its own: on its way out smbd signals its whole process group.
 setsid smbd --foreground --no-process-group -s "$s/smb.conf" >"$s/smbd.out" 2>&1 &

@@ -1,8 +1,8 @@
-// Stand-ins for the system's services, recording what the logic asks of them.
+// Stand-ins for the desktop and network-connection services, recording what the logic asks.
 #pragma once
 
 #include <QColor>
-#include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <string>
@@ -12,7 +12,7 @@
 #include "platform/shell.h"
 #include "platform/windowservices.h"
 
-namespace testing_support {
+namespace fakes {
 
 // One ordered record of every message and platform call, across fakes.
 struct EventLog {
@@ -36,6 +36,7 @@ public:
     QColor GetSysColor(int index) override;
 
     std::vector<Message> messages;
+    QStringList Texts() const;
     int yields = 0;
     // Runs while a box is "open" or the event loop is given its turn: the test acts there.
     std::function<void(const Message&)> onMsgBox;
@@ -46,11 +47,9 @@ private:
 };
 
 struct AddCall {
-    platform::NETRESOURCEA record;  // strings copied below; the pointers are not kept
-    std::string local;
-    std::string remote;
-    bool passwordNull = false;
-    bool userNull = false;
+    platform::NETRESOURCEA record;  // its strings are copied below, its pointers cleared
+    std::string local, remote;
+    bool credentialsNull = false;
     platform::DWORD flags = 0;
 };
 
@@ -71,11 +70,8 @@ public:
 
     std::vector<AddCall> adds;
     std::vector<CancelCall> cancels;
-    // Results handed out in order; when empty, the default applies.
-    std::deque<platform::DWORD> addResults;
-    std::deque<platform::DWORD> cancelResults;
-    platform::DWORD addDefault = 0;
-    platform::DWORD cancelDefault = 0;
+    // Results handed out in order; NO_ERROR once they run out.
+    std::deque<platform::DWORD> addResults, cancelResults;
 
 private:
     EventLog* log_;
@@ -85,13 +81,12 @@ class FakeShell : public platform::Shell {
 public:
     platform::HINSTANCE ShellExecuteA(platform::HWND, platform::LPCSTR op, platform::LPCSTR file,
                                       platform::LPCSTR params, platform::LPCSTR dir,
-                                      int show) override;
-    struct Call {
-        std::string operation, file;
-        bool paramsNull, dirNull;
-        int show;
-    };
-    std::vector<Call> calls;
+                                      int show) override {
+        calls.push_back(std::string(op) + ' ' + file + (params || dir ? " +" : "") + ' ' +
+                        std::to_string(show));
+        return 42;
+    }
+    std::vector<std::string> calls;  // "open mailto:... 5"
 };
 
-}  // namespace testing_support
+}  // namespace fakes

@@ -4,25 +4,19 @@
 #include <arpa/inet.h>
 
 #include <QMap>
-#include <QPointer>
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
-#include <ostream>
 
-#include "platform/paths.h"
-#include "support/fakes.h"
-#include "tcpip/frmtcpip.h"
+#include "platform/echo.h"
+#include "platform/hostinfo.h"
+#include "platform/resolver.h"
+#include "platform/security.h"
+#include "platform/sockets.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-    *os << l.join(u'|').toStdString();
-}
-
-namespace tcpip_testing {
+namespace fakes {
 
 using namespace platform;
 
@@ -99,8 +93,6 @@ struct FakeEcho : IcmpEcho {
         options = o;
         bufferSize = replySize;
         timeout = ms;
-        if (duringSend)
-            duringSend();
         if (writeNothing)
             return 0;
         if (h != Handle()) {
@@ -129,7 +121,6 @@ struct FakeEcho : IcmpEcho {
     std::string request;
     IP_OPTION_INFORMATION* options = nullptr;
     DWORD bufferSize = 0, timeout = 0;
-    std::function<void()> duringSend;
 };
 
 inline DWORD FakeAhead::IcmpSendEchoAhead(HANDLE, IPAddr to, LPVOID, WORD, IP_OPTION_INFORMATION*,
@@ -176,7 +167,6 @@ struct FakeWinSock : WinSock {
 // GetUserNameA with the Windows buffer rules.
 struct FakeSecurity : Security {
     BOOL GetUserNameA(LPSTR buffer, LPDWORD size) override {
-        offered = *size;
         const DWORD needed = DWORD(name.size() + 1);
         const bool fits = *size >= needed;
         if (fits)
@@ -186,7 +176,6 @@ struct FakeSecurity : Security {
     }
     DWORD GetLastError() const override { return ERROR_INSUFFICIENT_BUFFER; }
     std::string name = "maria";
-    DWORD offered = 0;
 };
 
 struct FakeResolver : NameResolver {
@@ -194,15 +183,15 @@ struct FakeResolver : NameResolver {
         return Ask(QStringLiteral("dns:") + host);
     }
     QString AddressToHost(const QString& a) override { return Ask(QStringLiteral("ip:") + a); }
+    void AddressToHostAhead(const QString& a) override {
+        if (lookAhead)
+            asked << QStringLiteral("ahead:") + a;
+    }
     QString Ask(const QString& key) {
         asked << key;
         if (duringLookup)
             duringLookup();
         return answers.value(key);
-    }
-    void AddressToHostAhead(const QString& a) override {
-        if (lookAhead)
-            asked << QStringLiteral("ahead:") + a;
     }
     QMap<QString, QString> answers;  // "ip:10.0.0.7" → name, "dns:nombre" → address
     QStringList asked;
@@ -218,64 +207,4 @@ struct FakeControl : WinsockControl {
     QString Name() override { return QStringLiteral("Winsock"); }
 };
 
-// A loaded tester window on fakes and the real file system; it deletes itself when closed,
-// the rig deletes it otherwise.
-struct TesterRig {
-    QStringList events;
-    testing_support::FakeWindowServices ui;
-    FakeEcho echo{events};
-    FakeWinSock sockets{events};
-    FakeSecurity security;
-    FakeResolver resolver;
-    FakeControl control;
-    FakeAhead ahead{echo};
-    QPointer<tcpip::FRMTCPIP> window;
-
-    // With `lookAhead`, scans send their next probes ahead through FakeAhead.
-    explicit TesterRig(bool lookAhead = false) {
-        if (lookAhead)
-            echo.ahead = &ahead;
-        resolver.lookAhead = lookAhead;
-        window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
-                                      SystemFileSystem(), ui, platform::ScanExportPath()});
-        window->Form_Load();
-    }
-    ~TesterRig() { delete window.data(); }
-    tcpip::FRMTCPIP& w() { return *window; }
-    void Boxes(const QString& dotted) {
-        const QStringList parts = dotted.split(u'.');
-        for (int i = 0; i < 4; ++i)
-            window->Text1[i]->setText(parts[i]);
-    }
-    static QStringList Lines(tcpip::LogModel& m) {
-        QStringList out;
-        for (int i = 0; i < m.Count(); ++i)
-            out << m.Line(i);
-        return out;
-    }
-    QStringList Log() { return Lines(window->List1Lines()); }
-    QStringList Found() { return Lines(window->List2Lines()); }
-    QStringList Probed() const {
-        QStringList out;
-        for (const QString& e : events)
-            if (e.startsWith(QStringLiteral("send:")))
-                out << e.mid(5);
-        return out;
-    }
-    // Runs `action` in the n-th yield, counting from 1.
-    void AtYield(int n, std::function<void()> action) {
-        ui.onDoEvents = [this, n, action] {
-            if (ui.yields == n)
-                action();
-        };
-    }
-};
-
-inline QStringList Range(const QString& prefix, int from, int to) {
-    QStringList out;
-    for (int i = from; i <= to; ++i)
-        out << prefix + QString::number(i);
-    return out;
-}
-
-}  // namespace tcpip_testing
+}  // namespace fakes

@@ -5,23 +5,23 @@
 #include <QString>
 #include <QWidget>
 
-namespace platform {
+namespace ui {
 
 // "Text1(3)": a member of a control array, by index.
-inline QString ControlName(const char* name, int index) {
-    return QStringLiteral("%1(%2)").arg(QLatin1StringView(name)).arg(index);
+inline QString Control_Name(const char* name, int index) {
+    return QStringLiteral("%1(%2)").arg(QLatin1StringView(name), QString::number(index));
 }
 
 // The same name serves tests (objectName) and assistive tools (accessible description);
 // the accessible name is what a screen reader says.
-inline void NameControl(QWidget* w, const QString& name, const QString& accessibleName) {
+inline void Name_Control(QWidget* w, const QString& name, const QString& accessibleName) {
     w->setObjectName(name);
     w->setAccessibleDescription(name);
     w->setAccessibleName(accessibleName);
 }
 
 // Only the blank counts as padding: a tab is content.
-inline QString TrimBlanks(const QString& s) {
+inline QString Trim_Blanks(const QString& s) {
     qsizetype b = 0, e = s.size();
     while (b < e && s[b] == u' ')
         ++b;
@@ -30,4 +30,4 @@ inline QString TrimBlanks(const QString& s) {
     return s.mid(b, e - b);
 }
 
-}  // namespace platform
+}  // namespace ui

@@ -1,11 +1,13 @@
-#!/bin/bash
-# Runs the TCP/IP tester's benchmarks in a network namespace of their own, so that no probe
-# or lookup leaves this machine:
+#!/usr/bin/env bash
+# TCP/IP tester benchmarks, in network namespaces of their own so that no probe or lookup
+# leaves this machine:
 #   mapeo-tc-bench   10.241.0.1/24 to mapeo-tc-bpeer, dnsmasq on 127.0.0.1 naming 127.0.0.0/24
 #                    and the hosts of 10.242.0.0/24
 #   mapeo-tc-bpeer   answers for 16 addresses of 10.242.0.0/24 and drops the other 240, and
 #                    drops all of 10.243.0.0/24, silently
-# Usage: run_bench.sh BENCH_BINARY [names|scans|helper|shot|silentdns]...   (default: all)
+#   bash bench/tcpip/run.sh [--build DIR] [--reps N] [scans|names|helper|shot|silentdns]...
+#                                     (as root, after a build; default: all five parts)
+# --reps is accepted for the same shape as the other benchmarks; each part has its own counts.
 # "helper" measures the echo helper: it gets cap_net_raw for the run and the benchmark runs
 # as nobody. The screenshots are left in the current folder.
 set -uo pipefail
@@ -14,8 +16,19 @@ if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
     exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
 fi
 
-BIN=$(readlink -f "${1:?usage: $0 tcpip_bench_binary}")
-HELPER=$(readlink -f "$(dirname "$BIN")/../../app/mapeo-echo")
+BUILD=build
+parts=()
+usage="usage: $0 [--build DIR] [--reps N] [scans|names|helper|shot|silentdns]..."
+while [ $# -gt 0 ]; do
+    case $1 in
+        --build) BUILD=$2; shift 2 ;;
+        --reps) shift 2 ;;
+        scans | names | helper | shot | silentdns) parts+=("$1"); shift ;;
+        *) echo "$usage" >&2; exit 2 ;;
+    esac
+done
+BIN=$(readlink -f "$BUILD/bench/tcpip/tcpip_bench")
+HELPER=$(readlink -f "$BUILD/app/mapeo-echo")
 NS=mapeo-tc-bench
 PEER=mapeo-tc-bpeer
 ETC=/etc/netns/$NS
@@ -62,7 +75,6 @@ ip netns exec "$NS" dnsmasq --conf-file=/dev/null --no-resolv --no-hosts \
 set +e
 
 status=0
-parts=("${@:2}")
 [ ${#parts[@]} -gt 0 ] || parts=(scans names helper shot silentdns)
 for part in "${parts[@]}"; do
     case $part in
@@ -90,9 +102,6 @@ for part in "${parts[@]}"; do
         silentdns)
             echo "nameserver 127.0.0.2" > "$ETC/resolv.conf"
             ip netns exec "$NS" env QT_QPA_PLATFORM=offscreen "$BIN" silentdns || status=1 ;;
-        *)
-            echo "unknown part: $part (names, scans, helper, shot, silentdns)" >&2
-            status=2 ;;
     esac
 done
 exit $status

@@ -1,13 +1,23 @@
+// What every test uses: a throw-away folder, and QString printed readably by GoogleTest.
 #pragma once
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
 #include <string>
 
-namespace testing_support {
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << '[' << l.join(QStringLiteral("|")).toStdString() << ']';
+}
 
-// A throw-away folder; paths inside it as std::string for the platform calls.
+namespace support {
+
+// Paths inside it come as std::string for the platform calls.
 class TempDir {
 public:
     std::string Path(const char* name = "") const {
@@ -30,4 +40,4 @@ private:
     QTemporaryDir dir_;
 };
 
-}  // namespace testing_support
+}  // namespace support

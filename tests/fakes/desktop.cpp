@@ -1,6 +1,19 @@
-#include "support/fakes.h"
+#include "fakes/desktop.h"
 
-namespace testing_support {
+#include <QStringList>
+
+namespace fakes {
+namespace {
+
+platform::DWORD Next(std::deque<platform::DWORD>& results) {
+    if (results.empty())
+        return platform::NO_ERROR;
+    const platform::DWORD r = results.front();
+    results.pop_front();
+    return r;
+}
+
+}  // namespace
 
 int FakeWindowServices::MsgBox(const QString& prompt, int style, const QString& title) {
     messages.push_back({prompt, style, title});
@@ -9,6 +22,13 @@ int FakeWindowServices::MsgBox(const QString& prompt, int style, const QString& 
     if (onMsgBox)
         onMsgBox(messages.back());
     return 1;
+}
+
+QStringList FakeWindowServices::Texts() const {
+    QStringList t;
+    for (const Message& m : messages)
+        t << m.text;
+    return t;
 }
 
 void FakeWindowServices::DoEvents() {
@@ -24,21 +44,13 @@ QColor FakeWindowServices::GetSysColor(int index) {
 platform::DWORD FakeNetConnections::WNetAddConnection2A(const platform::NETRESOURCEA* res,
                                                         platform::LPCSTR pw, platform::LPCSTR user,
                                                         platform::DWORD flags) {
-    AddCall c{*res,
-              res->lpLocalName ? res->lpLocalName : "",
-              res->lpRemoteName ? res->lpRemoteName : "",
-              pw == nullptr,
-              user == nullptr,
-              flags};
+    AddCall c{*res, res->lpLocalName ? res->lpLocalName : "",
+              res->lpRemoteName ? res->lpRemoteName : "", !pw && !user, flags};
     c.record.lpLocalName = c.record.lpRemoteName = nullptr;
     adds.push_back(c);
     if (log_)
         log_->Add("add:" + c.local + "|" + c.remote);
-    if (addResults.empty())
-        return addDefault;
-    const platform::DWORD r = addResults.front();
-    addResults.pop_front();
-    return r;
+    return Next(addResults);
 }
 
 platform::DWORD FakeNetConnections::WNetCancelConnection2A(platform::LPCSTR name,
@@ -47,18 +59,7 @@ platform::DWORD FakeNetConnections::WNetCancelConnection2A(platform::LPCSTR name
     cancels.push_back({name ? name : "", flags, force});
     if (log_)
         log_->Add("cancel:" + cancels.back().name);
-    if (cancelResults.empty())
-        return cancelDefault;
-    const platform::DWORD r = cancelResults.front();
-    cancelResults.pop_front();
-    return r;
+    return Next(cancelResults);
 }
 
-platform::HINSTANCE FakeShell::ShellExecuteA(platform::HWND, platform::LPCSTR op,
-                                             platform::LPCSTR file, platform::LPCSTR params,
-                                             platform::LPCSTR dir, int show) {
-    calls.push_back({op ? op : "", file ? file : "", params == nullptr, dir == nullptr, show});
-    return 42;
-}
-
-}  // namespace testing_support
+}  // namespace fakes

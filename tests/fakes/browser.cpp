@@ -1,9 +1,9 @@
-#include "browser_fakes.h"
+#include "fakes/browser.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace browser_testing {
+namespace fakes {
 
 using namespace platform;
 
@@ -100,4 +100,4 @@ std::unique_ptr<Folder> FakeFileSystemObject::GetFolder(const std::string& path)
     return it == folders.end() ? nullptr : std::make_unique<FakeFolder>(it->second);
 }
 
-}  // namespace browser_testing
+}  // namespace fakes

@@ -1,28 +1,36 @@
-// Stand-ins for the enumeration and folder services, recording every call, and a real main
-// window on fakes for the browser to write into.
+// Stand-ins for the browser's services: the enumeration and folder readers, recording every
+// call, and the main window's rows.
 #pragma once
 
+#include <QColor>
+#include <QString>
+#include <array>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "drives/frmmain.h"
-#include "platform/filesystem.h"
+#include "browser/targetrows.h"
 #include "platform/folders.h"
 #include "platform/netenum.h"
-#include "platform/profile.h"
-#include "support/fakes.h"
-#include "support/tempdir.h"
 
-namespace browser_testing {
+namespace fakes {
 
 struct FakeRecord {
     platform::DWORD type, display, usage;
     std::string remote, comment;
     bool nullRemote = false;  // handed out as a null pointer
 };
+// A container (workgroup, server...) and a connectable share or printer.
+inline FakeRecord Box(platform::DWORD display, std::string remote, std::string comment = {}) {
+    return {platform::RESOURCETYPE_ANY, display, platform::RESOURCEUSAGE_CONTAINER,
+            std::move(remote), std::move(comment)};
+}
+inline FakeRecord Leaf(platform::DWORD type, std::string remote,
+                       platform::DWORD display = platform::RESOURCEDISPLAYTYPE_SHARE) {
+    return {type, display, platform::RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
+}
 
 // A neighbourhood described container by container ("" is the whole network), handed out
 // with the system's buffer protocol.
@@ -75,19 +83,12 @@ public:
     std::vector<std::string> calls;
 };
 
-// A main window that is never loaded: its rows are all the browser touches.
-struct MainWindowOnFakes {
-    testing_support::FakeNetConnections net;
-    testing_support::FakeShell shell;
-    testing_support::FakeWindowServices ui;
-    testing_support::TempDir dir;
-    drives::frmMain window{
-        drives::MainServices{platform::SystemProfileFile(),
-                             platform::SystemFileSystem(),
-                             net,
-                             shell,
-                             ui,
-                             {dir.Path(), dir.Path("MAPEO.INI"), dir.Path("MAPEO.BAK")}}};
+// The main window's rows as the browser leaves them.
+struct FakeTargetRows : browser::TargetRows {
+    void Set_Path_Text(int index, const QString& path) override { paths.at(index) = path; }
+    void Set_Back_Color(int index, const QColor& colour) override { colours.at(index) = colour; }
+    std::array<QString, browser::TargetRowCount> paths;
+    std::array<QColor, browser::TargetRowCount> colours;
 };
 
-}  // namespace browser_testing
+}  // namespace fakes

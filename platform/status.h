@@ -1,0 +1,25 @@
+// The outcome of a call to one of Mapeo's own services: success, or the system's error
+// number with its reason, so that whoever reports the failure can say why.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct Status {
+    int error = 0;  // the system's own number (errno on Linux); 0 for success
+    std::string reason;
+    // The call failed only because the name it was to create is taken.
+    bool targetExists = false;
+
+    explicit operator bool() const { return error == 0; }
+};
+
+// The reason of a system error number, in the user's language.
+std::string ErrorText(int error);
+
+inline Status Failure(int error) {
+    return {error, ErrorText(error)};
+}
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+// The command line: options and exit statuses, the sign-in entry on real files, and the
+// restore without a window against fake connections.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+#include <sstream>
+
+#include "app/commandline.h"
+#include "fakes/desktop.h"
+#include "platform/filesystem.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "support/support.h"
+
+namespace {
+
+using app::Action;
+using app::QtArguments;
+using fakes::FakeNetConnections;
+using fakes::FakeShell;
+using fakes::FakeWindowServices;
+using support::TempDir;
+using testing::HasSubstr;
+
+struct Outcome {
+    std::optional<int> status;
+    std::string out, err;
+};
+
+class CommandLineTest : public testing::Test {
+protected:
+    Outcome Run(const QStringList& args, QtArguments qt = QtArguments::NotYetTaken) {
+        std::ostringstream out, err;
+        const auto status =
+            app::Run_Without_Window(app::Parse_Arguments(args, qt), platform::SystemFileSystem(),
+                                    platform::AutostartFolder(), dir.Path("MAPEO.INI"), out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    TempDir dir;
+};
+
+TEST_F(CommandLineTest, BadArgumentsAreRefusedInSpanishWithStatus2) {
+    for (const QStringList& args :
+         {QStringList{"--reconnect"}, QStringList{"--reconectar=1"},
+          QStringList{"--al-iniciar", "--no-al-iniciar"}, QStringList{"--version", "extra"},
+          QStringList{"--help", "--nada"}}) {
+        const Outcome o = Run(args);
+        EXPECT_EQ(o.status, app::ExitUsage) << args.join(' ').toStdString();
+        EXPECT_THAT(o.err, HasSubstr("mapeo --help")) << args.join(' ').toStdString();
+        EXPECT_TRUE(o.out.empty());
+    }
+    // Once Qt has taken its own options, anything left over is ours to refuse.
+    EXPECT_EQ(Run({"--reconectar", "-x"}, QtArguments::Taken).status, app::ExitUsage);
+    EXPECT_EQ(Run({"J:"}, QtArguments::Taken).status, app::ExitUsage);
+}
+
+TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
+    EXPECT_EQ(
+        app::Parse_Arguments({"-platform", "offscreen", "--reconectar"}, QtArguments::NotYetTaken)
+            .action,
+        Action::Reconnect);
+    EXPECT_EQ(app::Parse_Arguments({"-style", "fusion"}, QtArguments::NotYetTaken).action,
+              Action::OpenWindow);
+    EXPECT_FALSE(Run({"--reconectar"}).status.has_value());
+    EXPECT_FALSE(Run({}).status.has_value());
+    const Outcome help = Run({"--reconectar", "--help"});
+    EXPECT_EQ(help.status, app::ExitOk) << "help wins and nothing is reconnected";
+    EXPECT_THAT(help.out, HasSubstr("mapeo --reconectar --al-iniciar"));
+    EXPECT_THAT(Run({"--version"}).out, HasSubstr(MAPEO_VERSION));
+}
+
+class AutostartTest : public CommandLineTest {
+protected:
+    AutostartTest() : saved(qgetenv("XDG_CONFIG_HOME")) {
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path("config")));
+    }
+    ~AutostartTest() override { qputenv("XDG_CONFIG_HOME", saved); }
+
+    QByteArray saved;
+};
+
+TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedUnderXdgConfigHome) {
+    const char* entry = "config/autostart/mapeo-reconectar.desktop";
+    ASSERT_EQ(Run({"--reconectar", "--al-iniciar"}).status, app::ExitOk);
+    ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk) << "adding it again is harmless";
+    const QByteArray text = dir.Read(entry);
+    EXPECT_THAT(text.toStdString(), HasSubstr("\nExec=mapeo --reconectar\n"));
+    EXPECT_THAT(text.toStdString(), HasSubstr("\nTryExec=mapeo\n"));
+    EXPECT_FALSE(dir.Exists("config/mapeo")) << "the mapping folder is not touched";
+
+    EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
+    EXPECT_FALSE(dir.Exists(entry));
+    EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk) << "nothing to remove is no error";
+}
+
+TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
+    platform::SystemFileSystem().MakeFolder(dir.Path("config"));
+    dir.Write("config/autostart", "a file where the folder should be");
+    const Outcome o = Run({"--al-iniciar"});
+    EXPECT_EQ(o.status, app::ExitFailed);
+    EXPECT_THAT(o.err, HasSubstr("no se pudo escribir"));
+}
+
+class ReconnectTest : public testing::Test {
+protected:
+    int Reconnect() {
+        return app::Reconnect_Stored_Rows(
+            {platform::SystemProfileFile(),
+             platform::SystemFileSystem(),
+             net,
+             shell,
+             console,
+             {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
+            err);
+    }
+    void WriteMappingFile(const QByteArray& body) {
+        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
+        dir.Write("cfg/MAPEO.INI", "[UNIDADES]\r\n" + body);
+    }
+    static bool AnyWindowShown() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible())
+                return true;
+        return false;
+    }
+
+    TempDir dir;
+    FakeWindowServices desktop;
+    std::ostringstream lines, err;
+    app::ConsoleMessages console{desktop, lines};
+    FakeNetConnections net;
+    FakeShell shell;
+};
+
+TEST_F(ReconnectTest, NoMarkedRowsCancelsEachStoredDeviceAndSucceeds) {
+    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=0\r\nLETRA10=LPT1:\r\n");
+    net.cancelResults.assign(12, 2250);  // nothing was connected: ignored at start-up
+    EXPECT_EQ(Reconnect(), app::ExitOk);
+    EXPECT_EQ(net.cancels.size(), 12u);
+    EXPECT_TRUE(net.adds.empty());
+    EXPECT_TRUE(lines.str().empty());
+    EXPECT_FALSE(AnyWindowShown());
+}
+
+TEST_F(ReconnectTest, AMarkedRowThatFailsGivesStatus1AndItsMessagesAsLines) {
+    WriteMappingFile(
+        "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
+        "UNIDAD2=\\\\srv\\fotos\r\nLETRA2=K:\r\nMAPEAR2=1\r\n");
+    net.addResults = {0, 53};
+    net.cancelResults = {0, 0, 0};
+    EXPECT_EQ(Reconnect(), app::ExitFailed);
+    EXPECT_EQ(lines.str(),
+              "[Mapeo]  Conexión realizada con éxito en \\\\srv\\docs <-> J:\n"
+              "[Mapeo]  Desconectado de la unidad K: satisfactoriamente\n"
+              "[Mapeo]  ERROR al intentar realizar la conexión en \\\\srv\\fotos <-> K:\n"
+              "[Dispositivo compartido no conectado.] ERROR: 53 - No se pudo efectuar la "
+              "conexión de red. - \n");
+    EXPECT_TRUE(desktop.messages.empty()) << "no box may wait for an answer";
+    EXPECT_THAT(err.str(), HasSubstr("--reconectar"));
+    EXPECT_FALSE(AnyWindowShown());
+}
+
+TEST_F(ReconnectTest, EveryMarkedRowConnectedGivesStatus0AndALoadErrorStatus1) {
+    EXPECT_EQ(Reconnect(), app::ExitOk) << "no mapping file: nothing to restore";
+    EXPECT_TRUE(net.cancels.empty());
+
+    WriteMappingFile(
+        "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1= 1\r\n"
+        "UNIDAD10=\\\\srv\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
+    EXPECT_EQ(Reconnect(), app::ExitOk);
+    EXPECT_EQ(net.adds.size(), 2u);
+
+    // A mark the box refuses is reported as the window reports it, one line, and counts.
+    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=7\r\n");
+    lines.str({});
+    EXPECT_EQ(Reconnect(), app::ExitFailed);
+    EXPECT_EQ(lines.str(), "[Inicializando copia!] 380 El valor de la propiedad no es válido\n");
+}
+
+}  // namespace

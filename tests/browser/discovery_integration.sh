@@ -1,0 +1,35 @@
+#!/bin/bash
+# Runs the discovery integration test in the client namespace of the network that
+# discovery_network.sh builds (wsdd, Avahi, SMB1 browsing), then once more with a sender of
+# bad WS-Discovery answers on the same network. Everything is removed on exit, whatever
+# happens. Usage: discovery_integration.sh TEST_BINARY
+set -u
+# The namespaces have fixed names: one run at a time on this machine. The lock is held by
+# flock itself, so no daemon started here can keep it after the run.
+if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
+    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
+fi
+BIN="$1"
+HERE="$(cd "$(dirname "$0")" && pwd)"
+. "$HERE/../../scripts/browser-demo.sh"
+. "$HERE/discovery_network.sh"
+
+DIR="$(mktemp -d /tmp/mapeo-dsc-test.XXXXXX)"
+trap 'dscnet_stop "$DIR"' EXIT
+trap 'exit 1' INT TERM HUP
+dscnet_stop ""  # what a run killed half-way left behind
+dscnet_start "$DIR" || exit 1
+dscnet_wait_browse || exit 1
+
+# Drives connect through GVfs on a session bus of the test's own.
+mkdir -p "$DIR/run" && chmod 700 "$DIR/run"
+run() {
+    dscnet_in_client env XDG_RUNTIME_DIR="$DIR/run" QT_QPA_PLATFORM=offscreen \
+        MAPEO_DSC_WSD_SERVER="$DSCNET_WSD_SERVER" MAPEO_DSC_WSD_WORKGROUP="$DSCNET_WSD_WORKGROUP" \
+        MAPEO_DSC_MDNS_SERVER="$DSCNET_MDNS_SERVER" MAPEO_DSC_LOCAL_WORKGROUP="$DSCNET_LOCAL_WORKGROUP" \
+        MAPEO_DSC_NB_SERVER="$DSCNET_NB_SERVER" MAPEO_DSC_NB_WORKGROUP="$DSCNET_NB_WORKGROUP" \
+        "$@" dbus-run-session -- "$BIN" --gtest_filter="$FILTER"
+}
+FILTER='-*Hostile*' run || exit 1
+dscnet_start_hostile "$HERE/wsd_bad_sender.py" || exit 1
+FILTER='*Hostile*' run MAPEO_DSC_BAD_REQUESTS="$DSCNET_DIR/bad/requests"

@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""A WS-Discovery device that answers every Probe with bad messages: oversize, truncated, in
+the wrong namespace, with entity expansion, unrelated, and a flood of devices whose metadata
+is just as bad. It serves that metadata over HTTP on port 5357 and writes the path of every
+request it gets, one a line, to REQUESTS_FILE. Every name it hands out contains "MALO".
+    wsd_bad_sender.py ADDRESS REQUESTS_FILE
+"""
+import http.server
+import re
+import socket
+import socketserver
+import struct
+import sys
+import threading
+import time
+
+ADDRESS, REQUESTS = sys.argv[1], sys.argv[2]
+HTTP_PORT = 5357
+FLOOD = 1000
+
+SOAP = "http://www.w3.org/2003/05/soap-envelope"
+NS = (f'xmlns:soap="{SOAP}" '
+      'xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing" '
+      'xmlns:wsd="http://schemas.xmlsoap.org/ws/2005/04/discovery" '
+      'xmlns:wsx="http://schemas.xmlsoap.org/ws/2004/09/mex" '
+      'xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof" '
+      'xmlns:pub="http://schemas.microsoft.com/windows/pub/2005/07"')
+MATCHES = "http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches"
+LAUGHS = ('<!DOCTYPE x [<!ENTITY l0 "MALO">'
+          + "".join(f'<!ENTITY l{i} "{("&l" + str(i - 1) + ";") * 10}">' for i in range(1, 10))
+          + "]>")
+
+log_lock = threading.Lock()
+log = open(REQUESTS, "a", buffering=1)
+
+
+def probe_matches(relates, endpoint, path, prolog="", ns=NS):
+    return (f'<?xml version="1.0" encoding="utf-8"?>{prolog}<soap:Envelope {ns}><soap:Header>'
+            f"<wsa:Action>{MATCHES}</wsa:Action><wsa:MessageID>urn:uuid:{time.time_ns()}"
+            f"</wsa:MessageID><wsa:RelatesTo>{relates}</wsa:RelatesTo></soap:Header><soap:Body>"
+            f"<wsd:ProbeMatches><wsd:ProbeMatch><wsa:EndpointReference><wsa:Address>{endpoint}"
+            "</wsa:Address></wsa:EndpointReference><wsd:Types>wsdp:Device pub:Computer</wsd:Types>"
+            f"<wsd:XAddrs>http://{ADDRESS}:{HTTP_PORT}{path}</wsd:XAddrs></wsd:ProbeMatch>"
+            "</wsd:ProbeMatches></soap:Body></soap:Envelope>")
+
+
+def metadata(computer, prolog="", pub="http://schemas.microsoft.com/windows/pub/2005/07"):
+    ns = NS.replace("http://schemas.microsoft.com/windows/pub/2005/07", pub)
+    return (f'<?xml version="1.0" encoding="utf-8"?>{prolog}<soap:Envelope {ns}><soap:Header>'
+            "<wsa:Action>http://schemas.xmlsoap.org/ws/2004/09/transfer/GetResponse</wsa:Action>"
+            "</soap:Header><soap:Body><wsx:Metadata><wsx:MetadataSection><wsdp:Relationship>"
+            f"<wsdp:Host><pub:Computer>{computer}</pub:Computer></wsdp:Host></wsdp:Relationship>"
+            "</wsx:MetadataSection></wsx:Metadata></soap:Body></soap:Envelope>").encode()
+
+
+# Metadata answers: each path is served one way; none of them may give an entry.
+PAGES = {
+    "/meta-truncated": metadata("MALO-CORTADO/Workgroup:MALOS")[:300],
+    "/meta-wrong-ns": metadata("MALO-ESPACIO/Workgroup:MALOS", pub="urn:otro"),
+    "/meta-entity": metadata("&l9;/Workgroup:MALOS", prolog=LAUGHS),
+    "/meta-external": metadata(
+        "MALO&x;/Workgroup:MALOS", prolog='<!DOCTYPE x [<!ENTITY x SYSTEM "file:///etc/hostname">]>'),
+    "/meta-bad-name": metadata("MALO\\X|Y/Workgroup:MALOS"),
+    "/meta-bad-group": metadata("MALO-GRUPO/Workgroup:MA|LOS"),
+    "/meta-deep": metadata("MALO-HONDO" + "<a>" * 5000 + "</a>" * 5000 + "/Workgroup:MALOS"),
+    "/flood": metadata("MALO-RIADA/Workgroup:MALOS", pub="urn:otro"),
+}
+# Datagrams that must be dropped whole: if their address is ever fetched, they were not.
+NEVER_FETCHED = ["/dgram-oversize", "/dgram-truncated", "/dgram-wrong-ns", "/dgram-entity",
+                 "/dgram-unrelated", "/meta-after-redirect"]
+
+
+def bad_datagrams(relates):
+    out = []
+    big = probe_matches(relates, "urn:uuid:malo-1", "/dgram-oversize")
+    out.append(big.replace("<soap:Body>", "<soap:Body><!--" + "x" * 40000 + "-->"))
+    out.append(probe_matches(relates, "urn:uuid:malo-2", "/dgram-truncated")[:-60])
+    out.append(probe_matches(relates, "urn:uuid:malo-3", "/dgram-wrong-ns",
+                             ns=NS.replace(SOAP, "http://schemas.xmlsoap.org/soap/envelope/")))
+    out.append(probe_matches(relates, "urn:uuid:malo-4&l9;", "/dgram-entity", prolog=LAUGHS))
+    out.append(probe_matches("urn:uuid:otra-sonda", "urn:uuid:malo-5", "/dgram-unrelated"))
+    for path in list(PAGES) + ["/meta-oversize", "/meta-endless", "/meta-slow", "/meta-redirect"]:
+        if path != "/flood":
+            out.append(probe_matches(relates, "urn:uuid:malo" + path, path))
+    for i in range(FLOOD):
+        out.append(probe_matches(relates, f"urn:uuid:malo-riada-{i}", f"/flood/{i}"))
+    return [m.encode() for m in out]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_POST(self):
+        with log_lock:
+            log.write(self.path + "\n")
+        self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        path = "/flood" if self.path.startswith("/flood/") else self.path
+        try:
+            if path == "/meta-oversize":
+                self.send_response(200)
+                self.send_header("Content-Length", str(10 * 1024 * 1024))
+                self.end_headers()
+                for _ in range(10 * 1024):
+                    self.wfile.write(b"<" * 1024)
+            elif path == "/meta-endless":
+                self.send_response(200)
+                self.send_header("Connection", "close")
+                self.end_headers()
+                while True:
+                    self.wfile.write(b"<a>" * 4096)
+            elif path == "/meta-slow":
+                self.send_response(200)
+                self.send_header("Content-Length", "100000")
+                self.end_headers()
+                while True:
+                    self.wfile.write(b" ")
+                    self.wfile.flush()
+                    time.sleep(0.1)
+            elif path == "/meta-redirect":
+                self.send_response(302)
+                self.send_header("Location", f"http://{ADDRESS}:{HTTP_PORT}/meta-after-redirect")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            else:
+                body = PAGES.get(path, b"")
+                self.send_response(200)
+                self.send_header("Content-Type", "application/soap+xml")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    request_queue_size = 256
+
+
+def main():
+    httpd = Server((ADDRESS, HTTP_PORT), Handler)
+    threading.Thread(target=httpd.serve_forever, daemon=True).start()
+
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    sock.bind(("239.255.255.250", 3702))
+    mreq = struct.pack("4s4s", socket.inet_aton("239.255.255.250"), socket.inet_aton(ADDRESS))
+    sock.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, mreq)
+    out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    out.bind((ADDRESS, 0))
+    answered = set()
+    while True:
+        data, sender = sock.recvfrom(65535)
+        text = data.decode("utf-8", "replace")
+        if "/discovery/Probe<" not in text:
+            continue
+        found = re.search(r"MessageID>([^<]+)<", text)
+        if not found or found.group(1) in answered:
+            continue
+        answered.add(found.group(1))
+        for message in bad_datagrams(found.group(1)):
+            out.sendto(message, sender)
+
+
+if __name__ == "__main__":
+    main()
