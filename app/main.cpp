@@ -51,10 +51,11 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    const app::Places places{drives::System_Mapping_Location(), platform::AutostartFolder(),
+                             platform::SystemAutostartFolders()};
     const app::Request request = app::Parse_Arguments(args, app::QtArguments::NotYetTaken);
-    if (const auto status = app::Run_Without_Window(
-            request, platform::SystemFileSystem(), platform::AutostartFolder(),
-            platform::MappingFilePath(), std::cout, std::cerr))
+    if (const auto status = app::Run_Without_Window(request, platform::SystemFileSystem(), places,
+                                                    std::cout, std::cerr))
         return *status;
     if (request.action == app::Action::Reconnect)
         app::Prepare_Restore_Platform();
@@ -63,8 +64,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("mapeo"));
     if (const auto status = app::Run_Without_Window(
             app::Parse_Arguments(QApplication::arguments().mid(1), app::QtArguments::Taken),
-            platform::SystemFileSystem(), platform::AutostartFolder(), platform::MappingFilePath(),
-            std::cout, std::cerr))
+            platform::SystemFileSystem(), places, std::cout, std::cerr))
         return *status;
 
     const RegisteredCredentialsDialog credentialsDialog;
@@ -77,8 +77,7 @@ int main(int argc, char** argv) {
         const platform::RestoreScope restore(platform::SystemCredentials());
         return app::Reconnect_Stored_Rows(
             {platform::SystemProfileFile(), platform::SystemFileSystem(),
-             platform::SystemNetConnections(), platform::SystemShell(), ui,
-             drives::System_Mapping_Location()},
+             platform::SystemNetConnections(), platform::SystemShell(), ui, places.mapping},
             std::cerr);
     }
 
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
     drives::frmMain main(
         drives::MainServices{platform::SystemProfileFile(), platform::SystemFileSystem(),
                              platform::SystemNetConnections(), platform::SystemShell(),
-                             platform::SystemWindowServices(), drives::System_Mapping_Location()},
+                             platform::SystemWindowServices(), places.mapping},
         drives::ToolWindows{[&] { showTester(); }, [&] { showBrowser(); }});
 
     app::Main_Window_Rows rows(main);

@@ -9,7 +9,8 @@ namespace platform {
 struct Status {
     int error = 0;  // the system's own number (errno on Linux); 0 for success
     std::string reason;
-    // The call failed only because the name it was to create is taken.
+    // Something stands at the path the call named: for a call that creates, it failed only
+    // because the name is taken.
     bool targetExists = false;
 
     explicit operator bool() const { return error == 0; }

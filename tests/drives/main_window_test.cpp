@@ -230,6 +230,16 @@ TEST_F(MainWindowTest, AStoredMarkTheBoxRefusesIsReportedAndTheLoadCarriesOn) {
     EXPECT_EQ(net.cancels.size(), 13u) << "every row's device is cancelled (K: twice)";
 }
 
+TEST_F(MainWindowTest, ATableThatCannotBeReadIsReportedOnceAndNoRowIsTouched) {
+    WriteMappingFile("");  // a section without a key
+    window.Form_Load();
+    EXPECT_THAT(ui.Texts(), ElementsAre("75\n\nNo se puede leer la tabla de conexiones " +
+                                        QString::fromStdString(dir.Path("cfg/MAPEO.INI")) +
+                                        ": no tiene ninguna clave en la sección [UNIDADES]."));
+    EXPECT_EQ(window.TXTLOCAL[11]->text(), "LPT3:") << "read as empty, every row was blanked";
+    EXPECT_TRUE(net.cancels.empty());
+}
+
 TEST_F(MainWindowTest, SaveWritesWhatTheFieldsShowOrSaysWhyItKeptTheOldFile) {
     SetRow(2, "\\\\srv\\Año", "L:");
     window.Check1[2]->SetValue(1);
