@@ -5,11 +5,8 @@
 #   browser_integration.sh TEST_BINARY
 # With MAPEO_BR_SCREENSHOT=FILE.png the window is also drawn under Xvfb into that file.
 set -u
-# The namespaces have fixed names: one run at a time on this machine. The lock is held by
-# flock itself, so no daemon started here can keep it after the run.
-if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
-    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
-fi
+. "$(dirname "$0")/../support/fixture.sh"
+fixture_lock "$0" "$@"
 BIN="$1"
 . "$(dirname "$0")/../../scripts/browser-demo.sh"
 

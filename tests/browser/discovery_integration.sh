@@ -4,11 +4,8 @@
 # bad WS-Discovery answers on the same network. Everything is removed on exit, whatever
 # happens. Usage: discovery_integration.sh TEST_BINARY
 set -u
-# The namespaces have fixed names: one run at a time on this machine. The lock is held by
-# flock itself, so no daemon started here can keep it after the run.
-if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
-    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
-fi
+. "$(dirname "$0")/../support/fixture.sh"
+fixture_lock "$0" "$@"
 BIN="$1"
 HERE="$(cd "$(dirname "$0")" && pwd)"
 . "$HERE/../../scripts/browser-demo.sh"
