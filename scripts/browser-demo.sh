@@ -7,8 +7,8 @@
 #   scripts/browser-demo.sh start    start it and print how to run Mapeo inside it
 #   scripts/browser-demo.sh stop     remove everything it made
 #
-# Sourced, it only defines the functions below; the browser's integration test and its
-# benchmark build the same network with them, under names of their own:
+# Sourced, it only defines the functions below; the browser's benchmark builds the same
+# network with them, under names of its own, and the discovery network its servers' shares:
 #   smbnet_start TAG OCTET DIR SERVER WORKGROUP [FILES_IN_MASIVO]
 #   smbnet_wait_browse                 # until the workgroup is browsable from the client
 #   smbnet_stop TAG DIR                # safe to call twice, or after a failed start
