@@ -17,11 +17,6 @@ src="$(cd "${1:?usage: install_test.sh [--probe] SOURCE_DIR}" && pwd)"
 suite=bookworm
 mirror=http://deb.debian.org
 
-skip() {
-    echo "install test skipped: $*"
-    exit 77
-}
-
 cannot_run() {
     [ "$(id -u)" = 0 ] || { echo "it needs root (mmdebstrap's root mode, unshare)"; return; }
     command -v mmdebstrap >/dev/null || { echo "mmdebstrap is not installed"; return; }
@@ -30,12 +25,8 @@ cannot_run() {
         { echo "this machine allows no mount or network namespaces"; return; }
     local probe_dir
     probe_dir="$(mktemp -d)"
-    if ! timeout 20 /usr/lib/apt/apt-helper download-file \
-        "$mirror/debian/dists/$suite/InRelease" "$probe_dir/InRelease" >/dev/null 2>&1; then
-        rm -rf "$probe_dir"
-        echo "$mirror cannot be reached"
-        return
-    fi
+    timeout 20 /usr/lib/apt/apt-helper download-file "$mirror/debian/dists/$suite/InRelease" \
+        "$probe_dir/InRelease" >/dev/null 2>&1 || echo "$mirror cannot be reached"
     rm -rf "$probe_dir"
 }
 
@@ -48,7 +39,7 @@ if [ "$probe" = 1 ]; then
     echo "$reason"
     exit 77
 fi
-[ -n "$reason" ] && skip "$reason"
+[ -n "$reason" ] && { echo "install test skipped: $reason"; exit 77; }
 
 log="$(mktemp /tmp/mapeo-install-test.XXXXXX.log)"
 trap 'rm -f "$log"' EXIT
@@ -57,7 +48,7 @@ start=$SECONDS
 if mmdebstrap --mode=root --variant=apt --format=null \
     --customize-hook="copy-in '$deb' /tmp" \
     --customize-hook="copy-in '$src/tests/package/in_root.sh' /tmp" \
-    --customize-hook="chroot \"\$1\" sh /tmp/in_root.sh '/tmp/$(basename "$deb")' '$version'" \
+    --customize-hook="chroot \"\$1\" sh /tmp/in_root.sh '/tmp/$(basename "$deb")'" \
     "$suite" /dev/null \
     "deb $mirror/debian $suite main" \
     "deb $mirror/debian $suite-updates main" \
