@@ -26,7 +26,6 @@ public:
     platform::DWORD CredWriteA(const std::string& server,
                                const platform::NetCredential& cred) override {
         saved[server] = cred.Copy();
-        ++writes;
         return platform::NO_ERROR;
     }
     platform::DWORD CredDeleteA(const std::string& server) override {
@@ -34,7 +33,6 @@ public:
     }
 
     std::map<std::string, platform::NetCredential> saved;
-    int writes = 0;
 };
 
 class FakeCredentialPrompt final : public platform::CredentialPrompt {
