@@ -239,11 +239,9 @@ TEST(Export, WritesQuotedCrLfLinesInListOrderOrSaysWhyItCouldNot) {
     EXPECT_TRUE(nowhere.ui.messages[0].text.contains("no-such-folder/escaner.txt: no existe"));
 }
 
-TEST(HostPanel, ShowsTheSnapshotAndANameOf25OrMoreLeavesTheUserEmpty) {
+// The rest of the panel, network_test checks on the system's services.
+TEST(HostPanel, ANameOf25OrMoreLeavesTheUserEmpty) {
     TesterRig rig;
-    EXPECT_EQ(QStringList({rig.w().User->text(), rig.w().IP->text(), rig.w().Host->text(),
-                           rig.w().Port->text(), rig.w().Namet->text(), rig.w().Estado->text()}),
-              QStringList({"maria", "192.168.0.7", "puesto-7", "0", "Winsock", "0"}));
     for (const int length : {24, 25}) {
         rig.security.name = std::string(std::size_t(length), 'u');
         rig.w().Form_Load();
