@@ -1,10 +1,8 @@
 # What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
-# processes all end with the fixture, and throw-away servers that keep every file below the
-# fixture's folder $w.
+# processes all end with the fixture, and servers that keep every file below its folder $w.
 
-# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock: fixtures whose
-# namespaces have fixed names run one at a time on this machine. flock holds the lock itself,
-# so no daemon started under it can keep it after the run.
+# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock, which flock itself
+# holds, so no daemon started under it keeps it after the run.
 fixture_lock() {
     [ -n "${MAPEO_NETNS_LOCKED:-}" ] ||
         exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$@"
@@ -19,9 +17,8 @@ fixture_private() {
     ip link set lo up
 }
 
-# Makes $w, open to the servers' guest and domain users. On exit, however the script ends:
-# the tails of the logs FIXTURE_LOGS names (below $w) when it failed, then every process of
-# the namespaces is killed and $w removed.
+# Makes $w, open to the servers' users. On exit, however the script ends: the tails of the
+# logs FIXTURE_LOGS names when it failed, then every process of the namespaces goes, and $w.
 fixture_folder() {
     w=$(mktemp -d "/tmp/$1.XXXXXX")
     chmod 755 "$w"
