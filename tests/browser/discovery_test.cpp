@@ -158,15 +158,19 @@ TEST(WsDiscoveryMetadata, IsFetchedOnlyFromTheDeviceThatAnswered) {
     EXPECT_TRUE(v6->host().contains("eth0")) << "a link-local address needs its interface";
 }
 
-// That each workgroup and server is listed once, under its workgroup or the local one,
+// Which workgroups are listed, and where a server announced without one goes,
 // discovery_integration_test checks with real SMB1 browsing, wsdd and Avahi.
-TEST(DiscoveryMerge, AServerSeenByBothAnnouncersIsOneWithTheWorkgroupOfOneAndTheAddressOfTheOther) {
-    const std::vector<Found> servers =
-        Combine({{"MAPEO-NB", "MAPEOGRP", "10.0.0.4"}, {"PC1", "grupowsd", ""}},
-                {{"mapeo-nb", "", ""}, {"pc1", "", "10.0.0.7"}, {"nas", "", "10.0.0.3"}});
-    ASSERT_EQ(servers.size(), 3u);
-    EXPECT_EQ(servers[1].group, "grupowsd") << "WS-Discovery knows the workgroup";
-    EXPECT_EQ(servers[1].address, "10.0.0.7") << "DNS-SD knew the address";
+TEST(DiscoveryMerge, AServerSeenByBothAnnouncersOrBySmbBrowsingTooIsListedOnce) {
+    Neighbourhood n;
+    n.servers = Combine({{"MAPEO-NB", "MAPEOGRP", "10.0.0.4"}, {"PC1", "grupowsd", ""}},
+                        {{"mapeo-nb", "", ""}, {"pc1", "", "10.0.0.7"}, {"nas", "", "10.0.0.3"}});
+    ASSERT_EQ(n.servers.size(), 3u);
+    EXPECT_EQ(n.servers[1].group, "grupowsd") << "WS-Discovery knows the workgroup";
+    EXPECT_EQ(n.servers[1].address, "10.0.0.7") << "DNS-SD knew the address";
+    std::vector<platform::smbenum::Entry> listed{
+        {platform::smbenum::Entry::Server, "MAPEO-NB", {}}};
+    AddServers(n, "mapeogrp", listed);
+    EXPECT_EQ(listed.size(), 1u) << "SMB1 and WS-Discovery saw the same server";
 }
 
 TEST(DiscoveryMerge, SmbBrowsingIsAskedOnlyForWorkgroupsItListed) {
