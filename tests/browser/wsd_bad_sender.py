@@ -80,7 +80,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         with log_lock:
             log.write(self.path + "\n")
-        self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        self.rfile.read(int(self.headers.get("Content-Length") or 0))
         path = "/flood" if self.path.startswith("/flood/") else self.path
         try:
             if path == "/meta-oversize":
@@ -117,6 +117,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(body)
         except (BrokenPipeError, ConnectionResetError):
             pass
+
+    do_GET = do_POST  # a followed redirect arrives as a GET
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
