@@ -113,8 +113,8 @@ Outcome ReadQueuedError(const Probe& probe, const QueuedError& e) {
         request += ihl;
         length -= ihl;
     }
-    // Each probe has a socket of its own, so an error that quotes too little to be checked
-    // still belongs to it.
+    // An error that quotes too little to name its probe is taken for the one the caller
+    // picked by destination alone (the oldest still out to it on that socket).
     if (length >= EchoHeaderSize &&
         (request[0] != EchoRequest || !SameIdAndSequence(probe, request)))
         return out;
