@@ -19,6 +19,8 @@ inline constexpr char AlreadyExists[] = "ya existe";
 inline constexpr char InputOutput[] = "error de entrada/salida";
 inline constexpr char InvalidParameter[] = "parámetro no válido";
 inline constexpr char NameTooLong[] = "el nombre es demasiado largo";
+// A pipe, a device or a socket where a file was expected.
+inline constexpr char NotARegularFile[] = "no es un fichero normal";
 
 // No ICMP echo can be sent, not even through the echo helper: %1 is the helper's path, %2 why
 // it could not send either.
