@@ -175,17 +175,6 @@ public:
                                                              : ERROR_NO_SUCH_LOGON_SESSION;
     }
 
-    DWORD CredDeleteA(const std::string& server) override {
-        if (server.empty())
-            return ERROR_NOT_FOUND;
-        const Attributes attributes = ServerAttributes(server);
-        Bounded call;
-        secret_password_clearv(SECRET_SCHEMA_COMPAT_NETWORK, attributes.get(), call.cancellable(),
-                               Bounded::Done, &call);
-        GAsyncResult* r = call.Wait(CallTimeoutMs);
-        return r && secret_password_clear_finish(r, nullptr) ? NO_ERROR : ERROR_NOT_FOUND;
-    }
-
 private:
     std::function<bool()> mayUnlock_;
 };
