@@ -119,14 +119,8 @@ void TCPICP::Send_Now(platform::IPAddr address, ECHO_REPLY& buffer, QString& why
         why = QString::fromLocal8Bit(echo_.LastErrorText());
     char request[sizeof texts::EchoPayload];
     std::memcpy(request, texts::EchoPayload, sizeof request);
-    const platform::DWORD replies =
-        echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,
-                           sizeof buffer, EchoTimeoutMs);
-    // A call that failed without saying so must not read as a reply left over from before.
-    if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
-        buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
-        buffer.DataSize = 0;
-    }
+    echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,
+                       sizeof buffer, EchoTimeoutMs);
     echo_.IcmpCloseHandle(handle);
 }
 
@@ -164,10 +158,6 @@ bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address
     }
     plan_.erase(plan_.begin());
     --out_;
-    if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
-        buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
-        buffer.DataSize = 0;
-    }
     return true;
 }
 

@@ -500,12 +500,19 @@ public:
     DWORD IcmpCollectEcho(HANDLE handle, DWORD ticket, LPVOID replyBuffer, DWORD replySize,
                           DWORD waitMs) override {
         auto* buffer = static_cast<std::uint8_t*>(replyBuffer);
+        const bool room = buffer && replySize >= HeaderSize;
+        // A call that fails says so in the buffer: an earlier reply must not read as this one.
+        const auto refuse = [&](DWORD code, std::string why) {
+            if (room)
+                icmp::FillReplyBuffer(buffer, replySize, IP_GENERAL_FAILURE, 0, 0, nullptr, 0);
+            return Fail(code, std::move(why));
+        };
         EchoHandle* h = Find(handle);
         if (!h)
-            return Fail(ERROR_INVALID_HANDLE, ErrorText(EBADF));
+            return refuse(ERROR_INVALID_HANDLE, ErrorText(EBADF));
         if (!h->probes.count(ticket))
-            return Fail(ERROR_INVALID_PARAMETER);
-        if (!buffer || replySize < HeaderSize)
+            return refuse(ERROR_INVALID_PARAMETER, {});
+        if (!room)
             return Fail(IP_BUF_TOO_SMALL);
         return Collect(*h, ticket, buffer, replySize, waitMs);
     }
