@@ -63,7 +63,7 @@ protected:
                              shell,
                              ui,
                              {dir.Path(), dir.Path("MAPEO.INI"), dir.Path("MAPEO.BAK")}}};
-    app::Main_Window_Rows rows{main};
+    app::MainWindowRows rows{main};
     browser::frmNWCheck window{rows, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
 };
 

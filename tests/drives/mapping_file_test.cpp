@@ -1,6 +1,8 @@
 // The mapping file as the main window reads and saves it, on real files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <cerrno>
 
@@ -208,6 +210,11 @@ TEST(MappingSource, AFileThatIsThereButCannotBeReadIsReportedNeverReadAsEmptyOrP
     platform::SystemFileSystem().MakeFolder(f.dir.Path("etc1/mapeo/MAPEO.INI"));
     const QString message = QStringLiteral("75 No se puede leer la tabla de conexiones %1: %2.");
     EXPECT_EQ(f.Refusal(), message.arg("etc1/mapeo/MAPEO.INI", "es una carpeta"));
+    QDir(QString::fromStdString(f.dir.Path("etc1"))).removeRecursively();
+    platform::SystemFileSystem().MakeFolder(f.dir.Path("etc1/mapeo"));
+    ASSERT_EQ(::mkfifo(f.dir.Path("etc1/mapeo/MAPEO.INI").c_str(), 0644), 0);
+    EXPECT_EQ(f.Refusal(), message.arg("etc1/mapeo/MAPEO.INI", "no es un fichero normal"))
+        << "a pipe is neither opened (it would block) nor called a bad parameter";
     QDir(QString::fromStdString(f.dir.Path("etc1"))).removeRecursively();
     f.WriteIni("\xff\xfe<h1>404</h1>\n[UNIDAD]\nLETRA1=J:\n", "etc1/mapeo");
     EXPECT_EQ(f.Refusal(), message.arg("etc1/mapeo/MAPEO.INI",

@@ -28,9 +28,6 @@ public:
         saved[server] = cred.Copy();
         return platform::NO_ERROR;
     }
-    platform::DWORD CredDeleteA(const std::string& server) override {
-        return saved.erase(server) ? platform::NO_ERROR : platform::ERROR_NOT_FOUND;
-    }
 
     std::map<std::string, platform::NetCredential> saved;
 };

@@ -94,16 +94,6 @@ TEST(SendEcho, OneEchoOfTheFixedPayloadFillsTheRecordAndSilenceKeepsWhatWasNotWr
     EXPECT_STREQ(r.Data, "Enviando sondeo");
 }
 
-// No echo at all, and its one explanation, network_test checks on the system's service.
-TEST(SendEcho, AFailureThatWritesNothingIsNoReply) {
-    Engine e;
-    e.echo.writeNothing = true;
-    ECHO_REPLY r{};
-    r.DataSize = 15;
-    e.module.Send_Echo(QStringLiteral("10.1.2.3"), r);
-    EXPECT_EQ(std::tuple(r.Status, r.DataSize), std::tuple(11050, 0));
-}
-
 TEST(LookAhead, GuessedProbesGoOutOnePerMillisecondNeverMoreThanTheWindow) {
     Engine e(true);
     e.ahead.silenceMs = 1000;  // long silences: the window, not the time-out, bounds what is out
