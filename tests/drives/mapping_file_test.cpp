@@ -20,21 +20,19 @@ using platform::Status;
 
 // The rows of an untouched main window, and the file they make.
 Rows DefaultRows() {
-    const char* devices[] = {
-        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
     Rows rows;
     for (int i = 0; i < drives::RowCount; ++i)
         rows[i] = {i ? QStringLiteral(" ") : QStringLiteral("\\\\servidor\\unidad a conectar"),
-                   QString::fromLatin1(devices[i]), 0};
+                   i < 9 ? QString(QChar(u'J' + i)) + u':' : QStringLiteral("LPT%1:").arg(i - 8),
+                   0};
     return rows;
 }
 QByteArray DefaultFile() {
     QByteArray s = "[UNIDADES]\r\n";
-    for (int i = 0; i < drives::RowCount; ++i) {
-        const QByteArray n = QByteArray::number(i + 1);
-        s += "UNIDAD" + n + "=" + DefaultRows()[i].path.toUtf8() + "\r\nLETRA" + n + "=" +
-             DefaultRows()[i].device.toUtf8() + "\r\nMAPEAR" + n + "=0\r\n";
-    }
+    for (int i = 0; i < drives::RowCount; ++i)
+        s += QStringLiteral("UNIDAD%1=%2\r\nLETRA%1=%3\r\nMAPEAR%1=0\r\n")
+                 .arg(QString::number(i + 1), DefaultRows()[i].path, DefaultRows()[i].device)
+                 .toUtf8();
     return s;
 }
 

@@ -87,16 +87,6 @@ TEST(ProfileRead, ALongValueIsCutToBufferSizeMinusOneWithoutSplittingACharacter)
     EXPECT_EQ(Get(d.Path("a.ini"), "S", "B", "", 255), std::string(253, 'y'));
 }
 
-TEST(ProfileWrite, CreatesFileAndSectionWithCrlfLinesKeepingTheSectionNameAsGiven) {
-    TempDir d;
-    ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "UNIDAD1", "\\\\srv\\docs"));
-    ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "LETRA1", "J:"));
-    ASSERT_TRUE(Put(d.Path("n.ini"), "OTRA ", "X", " "));
-    EXPECT_EQ(d.Read("n.ini"),
-              "[UNIDADES]\r\nUNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\n[OTRA ]\r\nX= \r\n");
-    EXPECT_EQ(Get(d.Path("n.ini"), "OTRA", "X", "x"), "");
-}
-
 TEST(ProfileWrite, ChangesInPlaceAppendsAtSectionEndAndLeavesTheRestAlone) {
     TempDir d;
     d.Write("a.ini", "; kept\n[OTRA]\nX=1\n\n[unidades]\nletra1=K:\nMAPEAR1=0\n\n[FIN]\nY=2");
