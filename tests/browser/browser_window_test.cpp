@@ -214,13 +214,16 @@ TEST_F(BrowserWindowTest, RowNumberThatNamesNoRowIsRefusedWithAMessage) {
     }
 }
 
-TEST_F(BrowserWindowTest, ClosingClearsTheTintAndTheTreeFitsTheWindow) {
+TEST_F(BrowserWindowTest, ClosingClearsTheTintForgetsPasswordsAndTheTreeFitsTheWindow) {
     window.Text2->setText(QStringLiteral("5"));
     window.cmdmas_Click(1);
     QCloseEvent close;
     QApplication::sendEvent(&window, &close);
     EXPECT_TRUE(close.isAccepted());
     ExpectTintOnly(-1);
+    EXPECT_EQ(net.forgets, 1) << "a typed password must not outlive the window";
+    { const frmNWCheck other(rows, {net, fso, ui}); }
+    EXPECT_EQ(net.forgets, 2) << "nor a window the program ends with";
 
     for (const QSize size : {QSize(500, 700), QSize(700, 90), QSize(40, 40)}) {
         window.resize(size);
