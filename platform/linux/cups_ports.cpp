@@ -24,6 +24,15 @@ struct IppDelete {
 using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
 Http Connect() {
+    // libcups would otherwise ask for a password on the terminal Mapeo was started from, with
+    // no time-out, when the scheduler wants one (a user outside lpadmin): no answer ends the
+    // request at once with "not authorized". The callback is kept per thread.
+    static thread_local const bool quiet =
+        (cupsSetPasswordCB2([](const char*, http_t*, const char*, const char*,
+                               void*) -> const char* { return nullptr; },
+                            nullptr),
+         true);
+    (void)quiet;
     Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                            ServerTimeoutMs, nullptr));
     if (http) {

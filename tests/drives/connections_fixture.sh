@@ -129,8 +129,11 @@ export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
 # --- A private CUPS scheduler on a socket of its own.
 c="$w/cups"
 mkdir -p "$c"/{run,cache,state,spool,tmp}
+# Administration for root alone, as for lpadmin on a desktop: root is known on the socket,
+# a client on the TCP port is asked for a password.
 cat >"$c/cupsd.conf" <<CONF
 Listen $c/run/cups.sock
+Listen 127.0.0.1:8631
 WebInterface No
 LogLevel warn
 <Location />
@@ -138,6 +141,8 @@ LogLevel warn
   Allow all
 </Location>
 <Location /admin>
+  AuthType Default
+  Require user @SYSTEM
   Order allow,deny
   Allow all
 </Location>
@@ -151,6 +156,7 @@ ErrorLog $c/error_log
 AccessLog $c/access_log
 PageLog $c/page_log
 Sandboxing Relaxed
+SystemGroup root
 CONF
 cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
 pids+=($!)
@@ -161,6 +167,11 @@ export MAPEO_TEST_SHARE="$w/publico" MAPEO_TEST_PRINTED="$w/printed"
 export QT_QPA_PLATFORM=offscreen
 "$bin" "$@"
 [ "${MAPEO_FIXTURE_NO_SERVICES_RUN:-1}" = 1 ] || exit 0
+# An ordinary user on a terminal, whom CUPS asks for a password: the port must fail at once.
+mkdir -p "$w/nobody" && chown nobody "$w/nobody"
+HOME="$w/nobody" CUPS_SERVER=127.0.0.1:8631 MAPEO_TEST_UNPRIVILEGED=1 timeout 60 \
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    script -qec "'$bin' --gtest_filter='Unprivileged*'" /dev/null
 # The same checks once more where no session bus or scheduler can be reached.
 env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$w/empty-run" CUPS_SERVER="$w/none.sock" \
     MAPEO_TEST_NO_SERVICES=1 "$bin" --gtest_filter='NoServices*'

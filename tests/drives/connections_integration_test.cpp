@@ -394,6 +394,14 @@ TEST_F(Connections, NamesThatNeedEncodingReachTheirShareAndPrinter) {
     EXPECT_EQ(PrintThrough("LPT3", "Segunda impresora\n"), "Segunda impresora\n");
 }
 
+// Run by the fixture as an ordinary user on a terminal, against the scheduler's TCP port, where
+// CUPS asks for a password instead of knowing who connects.
+TEST(Unprivileged, APortWithoutRightsToCupsIsRefusedWithoutAskingOnTheTerminal) {
+    if (Env("MAPEO_TEST_UNPRIVILEGED").empty())
+        GTEST_SKIP() << "needs the fixture's run as another user";
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 5u);
+}
+
 // Run by the fixture a second time with no session bus and no scheduler.
 TEST(NoServices, ConnectsSayThereIsNoNetworkServiceToTalkTo) {
     if (Env("MAPEO_TEST_NO_SERVICES").empty())
