@@ -12,7 +12,9 @@
 namespace platform::mountrecord {
 namespace {
 
-// The runtime folder is the user's own (0700) and goes with the session, as GVfs mounts do.
+// The runtime folder goes with the session, as GVfs mounts do. Mapeo's folder in it must be
+// the user's own and private: where XDG_RUNTIME_DIR is a shared folder (/tmp after su), another
+// user could otherwise plant a record naming the user's own mounts, or a link to one.
 std::string RecordFolder() {
     const char* run = std::getenv("XDG_RUNTIME_DIR");
     if (!run || run[0] != '/')
@@ -20,7 +22,13 @@ std::string RecordFolder() {
     const std::string folder = std::string(run) + "/mapeo";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
-    return folder;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    const bool own = ::fstat(fd, &st) == 0 && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+    ::close(fd);
+    return own ? folder : std::string();
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -41,7 +49,8 @@ bool WriteAll(int fd, const std::string& data) {
 Record::Record() : folder_(RecordFolder()) {
     if (folder_.empty())
         return;
-    lock_ = ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lock_ =
+        ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (Lock())
         Load();
 }
@@ -62,7 +71,7 @@ bool Record::Lock() {
 void Record::Load() {
     roots_.clear();
     changed_ = false;
-    const int fd = ::open((folder_ + "/mounts").c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open((folder_ + "/mounts").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     std::string text;

@@ -105,11 +105,28 @@ TEST_F(MountRecord, ReleasedForADialogItLetsOthersInAndKeepsWhatTheyWrote) {
         EXPECT_TRUE(after.Has(root)) << root;
 }
 
-TEST_F(MountRecord, WithoutARuntimeFolderNoMountIsTakenForMapeos) {
+TEST_F(MountRecord, WithoutAPrivateRuntimeFolderNoMountIsTakenForMapeos) {
     ::setenv("XDG_RUNTIME_DIR", "relativo", 1);
     Record r;
     r.Add("/run/gvfs/a");
     EXPECT_FALSE(r.Has("/run/gvfs/a")) << "no later start could know it";
+
+    // A folder others may write to, or a link planted in a shared runtime folder, holds a
+    // record someone else could have written.
+    support::TempDir shared, elsewhere;
+    ::setenv("XDG_RUNTIME_DIR", shared.Path().c_str(), 1);
+    for (const bool link : {false, true}) {
+        const std::string planted = link ? elsewhere.Path("mapeo") : shared.Path("mapeo");
+        ASSERT_EQ(::mkdir(planted.c_str(), link ? 0700 : 0755), 0);
+        ASSERT_EQ(::chmod(planted.c_str(), link ? 0700 : 0755), 0);
+        if (link) {
+            ASSERT_EQ(::symlink(planted.c_str(), shared.Path("mapeo").c_str()), 0);
+        }
+        (link ? elsewhere : shared).Write("mapeo/mounts", "/run/gvfs/a\n");
+        EXPECT_FALSE(Record().Has("/run/gvfs/a")) << (link ? "a link" : "a folder for all");
+        ::unlink(shared.Path(link ? "mapeo" : "mapeo/mounts").c_str());
+        ::rmdir(shared.Path("mapeo").c_str());
+    }
 }
 
 TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
