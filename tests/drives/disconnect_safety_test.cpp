@@ -1,6 +1,8 @@
 // The two guards of a disconnect, without servers: the record of the mounts Mapeo made, and
 // the search of /proc for what the user's programs hold open.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,6 +151,15 @@ TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
         EXPECT_FALSE(InUse(KernelPath(share, "/su"))) << "a name that merely begins alike";
     }
     EXPECT_FALSE(InUse(KernelPath(share)));
+    {
+        // Mapped, its descriptor closed, as a database or a library is held.
+        const int fd = ::open((share + "/sub/doc.txt").c_str(), O_RDONLY);
+        void* map = ::mmap(nullptr, 5, PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd);
+        ASSERT_NE(map, MAP_FAILED);
+        EXPECT_TRUE(InUse(KernelPath(share)));
+        ::munmap(map, 5);
+    }
     Holder shell(share + "/sub", Holder::WorkingFolder);
     ASSERT_TRUE(shell.Holding());
     EXPECT_TRUE(InUse(KernelPath(share)));
