@@ -45,18 +45,22 @@ using GPtr = std::unique_ptr<T, GUnref<T>>;
 // on one thread of its own whose context always runs; callers wait for it, within a bound.
 class GioThread {
 public:
+    using Clock = std::chrono::steady_clock;
+
     static GioThread& Instance() {
         static GioThread* thread = new GioThread;  // lives as long as the process
         return *thread;
     }
 
-    // Runs `job` on the GIO thread and returns its result, or `late` when it takes longer
-    // than `ms`; a late job is told so through its `abandoned` flag and cleans up itself.
-    // Meanwhile this thread runs what the job hands it through OnCaller (the dialog), and
-    // the time that takes does not count against `ms`.
+    // Runs `job` on the GIO thread and returns its result, or the job's late result (`late`
+    // unless it said otherwise) when it takes longer than `ms`; a late job is told so through
+    // its `abandoned` flag and cleans up itself. Meanwhile this thread runs what the job hands
+    // it through OnCaller, and time spent with the user does not count against `ms`.
     DWORD Call(std::function<DWORD(const std::atomic<bool>& abandoned)> job, int ms, DWORD late) {
         auto task = std::make_shared<Task>();
         task->job = std::move(job);
+        task->late = late;
+        task->deadline = Clock::now() + std::chrono::milliseconds(ms);
         auto* ref = new std::shared_ptr<Task>(task);
         g_main_context_invoke_full(
             context_, G_PRIORITY_DEFAULT,
@@ -72,32 +76,35 @@ public:
                 return G_SOURCE_REMOVE;
             },
             ref, [](gpointer data) { delete static_cast<std::shared_ptr<Task>*>(data); });
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         std::unique_lock lock(task->mutex);
         for (;;) {
             if (task->done)
                 return task->result;
             if (const std::function<void()>* work = std::exchange(task->handed, nullptr)) {
                 lock.unlock();
-                const auto started = std::chrono::steady_clock::now();
+                const auto started = Clock::now();
                 (*work)();
-                deadline += std::chrono::steady_clock::now() - started;
+                const auto spent = Clock::now() - started;
                 lock.lock();
+                if (task->userTime)
+                    task->deadline += spent;
                 task->handedDone = true;
                 task->changed.notify_all();
                 continue;
             }
-            if (task->changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+            if (task->changed.wait_until(lock, task->deadline) == std::cv_status::timeout &&
                 !task->done && !task->handed) {
                 task->abandoned = true;
-                return late;
+                return task->late;
             }
         }
     }
 
     // From a job on the GIO thread: runs `work` on the thread waiting in Call and returns
-    // once it has run. When that thread has given up waiting, nothing runs.
-    static void OnCaller(const std::function<void()>& work) {
+    // once it has run. When that thread has given up waiting, nothing runs. `userTime`: the
+    // work waits for the user (a dialog, the keyring's own password), and its time extends
+    // the bound; otherwise it is the job's own (a call to the server) and counts.
+    static void OnCaller(const std::function<void()>& work, bool userTime = true) {
         Task* t = current_;
         if (!t)
             return;
@@ -105,9 +112,27 @@ public:
         if (t->abandoned)
             return;
         t->handed = &work;
+        t->userTime = userTime;
         t->handedDone = false;
         t->changed.notify_all();
         t->changed.wait(lock, [t] { return t->handedDone; });
+    }
+
+    // From a job on the GIO thread: when its caller gives up waiting, as extended so far.
+    static Clock::time_point Deadline() {
+        Task* t = current_;
+        if (!t)
+            return Clock::now();
+        const std::lock_guard lock(t->mutex);
+        return t->deadline;
+    }
+
+    // From a job on the GIO thread: what its caller answers if it gives up from now on.
+    static void SetLate(DWORD late) {
+        if (Task* t = current_) {
+            const std::lock_guard lock(t->mutex);
+            t->late = late;
+        }
     }
 
 private:
@@ -118,7 +143,10 @@ private:
         std::condition_variable changed;
         bool done = false;
         DWORD result = NO_ERROR;
+        DWORD late = NO_ERROR;
+        Clock::time_point deadline;
         const std::function<void()>* handed = nullptr;
+        bool userTime = true;
         bool handedDone = false;
     };
     static inline thread_local Task* current_ = nullptr;
@@ -224,7 +252,7 @@ void OnAskPassword(GMountOperation* op, const char*, const char*, const char* do
             st->record->Release();
         GioThread::OnCaller(work);
         if (st->record)
-            st->record->Reacquire();
+            st->record->Reacquire(GioThread::Deadline());
     };
     const bool more = st->identities.Next(flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED,
                                           domain ? domain : "", onCaller, &offer);
@@ -340,7 +368,8 @@ DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& rec
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
     *made = !st->error;
     if (r == NO_ERROR)
-        st->identities.Accepted(st->announced, GioThread::OnCaller);
+        st->identities.Accepted(
+            st->announced, [](const std::function<void()>& work) { GioThread::OnCaller(work); });
     if (st->error)
         g_error_free(st->error);
     delete st;
@@ -557,6 +586,7 @@ DWORD CancelOnGioThread(mountrecord::Record& record, const std::string& drive, b
         record.Save();
         return ERROR_ACCESS_DENIED;
     }
+    GioThread::SetLate(NO_ERROR);
     if (unmount && Unmount(root))
         record.Remove(root);
     record.Save();
@@ -569,14 +599,15 @@ DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
     const auto uri = smburi::ShareUri(path.server, path.share);
     if (!uri)
         return ERROR_BAD_NET_NAME;
-    // Taken here, kept by a call that outlives its wait until it ends, and let go before the
-    // caller hears the result: a process forked later must not inherit the lock.
-    auto record = std::make_unique<mountrecord::Record>();
     return GioThread::Instance().Call(
-        [held = std::shared_ptr(std::move(record)), drive, path,
-         uri = *uri](const std::atomic<bool>& abandoned) mutable {
-            const auto record = std::move(held);
-            return ConnectOnGioThread(*record, drive, path, uri, abandoned);
+        [drive, path, uri = *uri](const std::atomic<bool>& abandoned) {
+            // Taken here, not by the caller, so that no wait for it (another Mapeo's call, a
+            // job of ours the caller gave up on) ever holds the window; let go before the
+            // caller hears the result, so that a process forked later does not inherit it.
+            mountrecord::Record record(GioThread::Deadline());
+            if (record.TimedOut())
+                return ERROR_BAD_NETPATH;
+            return ConnectOnGioThread(record, drive, path, uri, abandoned);
         },
         MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }
@@ -586,15 +617,16 @@ DWORD CancelDrive(const std::string& drive, bool force) {
     // Nothing to decide for a device without a link, as most rows are at start-up.
     if (::lstat(LinkPath(drive).c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return ERROR_NOT_CONNECTED;
-    auto record = std::make_unique<mountrecord::Record>();
-    // A cancel that outlives its wait is almost always an unmount after the link is gone.
+    // A cancel that outlives its wait has happened only once its link is gone (the unmount
+    // may still be under way); before that nothing may be promised.
     return GioThread::Instance().Call(
-        [held = std::shared_ptr(std::move(record)), drive,
-         force](const std::atomic<bool>&) mutable {
-            const auto record = std::move(held);
-            return CancelOnGioThread(*record, drive, force);
+        [drive, force](const std::atomic<bool>&) {
+            mountrecord::Record record(GioThread::Deadline());
+            if (record.TimedOut())
+                return ERROR_BAD_NETPATH;
+            return CancelOnGioThread(record, drive, force);
         },
-        ServerTimeoutMs + 1500, NO_ERROR);
+        ServerTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }
 
 }  // namespace platform::netbackends

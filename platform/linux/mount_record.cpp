@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace platform::mountrecord {
@@ -46,26 +47,37 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-Record::Record() : folder_(RecordFolder()) {
+Record::Record(Clock::time_point until) : folder_(RecordFolder()) {
     if (folder_.empty())
         return;
     lock_ =
         ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (Lock())
+    if (Lock(until))
         Load();
 }
 
-bool Record::Lock() {
+bool Record::Lock(Clock::time_point until) {
     if (lock_ < 0)
         return false;
-    while (::flock(lock_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    for (;;) {
+        if (::flock(lock_, LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+            timedOut_ = false;
+            return true;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK) {
             ::close(lock_);
             lock_ = -1;
             return false;
         }
+        if (Clock::now() >= until) {
+            timedOut_ = true;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return true;
 }
 
 void Record::Load() {
@@ -97,15 +109,18 @@ void Record::Load() {
 }
 
 void Record::Release() {
-    if (lock_ < 0)
+    if (!held_)
         return;
     Save();
     ::flock(lock_, LOCK_UN);
+    held_ = false;
 }
 
-void Record::Reacquire() {
-    if (Lock())
+void Record::Reacquire(Clock::time_point until) {
+    if (!held_ && Lock(until))
         Load();
+    else if (!held_)
+        roots_.clear();  // not Mapeo's to decide on without the lock
 }
 
 Record::~Record() {
@@ -115,7 +130,7 @@ Record::~Record() {
 
 void Record::Add(const std::string& root) {
     // One root a line: a root that cannot be written so is simply never taken for Mapeo's.
-    if (lock_ < 0 || root.empty() || root[0] != '/' || root.find('\n') != std::string::npos)
+    if (!held_ || root.empty() || root[0] != '/' || root.find('\n') != std::string::npos)
         return;
     changed_ = roots_.insert(root).second || changed_;
 }
@@ -138,7 +153,7 @@ void Record::KeepOnly(const std::set<std::string>& mounted) {
 bool Record::Save() {
     if (!changed_)
         return true;
-    if (lock_ < 0)
+    if (!held_)
         return false;
     std::string text;
     for (const std::string& root : roots_)

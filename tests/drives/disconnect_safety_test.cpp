@@ -107,6 +107,19 @@ TEST_F(MountRecord, ReleasedForADialogItLetsOthersInAndKeepsWhatTheyWrote) {
         EXPECT_TRUE(after.Has(root)) << root;
 }
 
+// Another Mapeo's call, or one of ours whose caller gave up, holds the record: a connect waits
+// for it only as long as its own bound, so the window never freezes on it.
+TEST_F(MountRecord, AHeldLockIsWaitedForOnlyUntilTheBound) {
+    Record holder;
+    holder.Add("/run/gvfs/a");
+    ASSERT_TRUE(holder.Save());
+    Record late(platform::mountrecord::Clock::now() + std::chrono::milliseconds(100));
+    EXPECT_TRUE(late.TimedOut());
+    EXPECT_FALSE(late.Has("/run/gvfs/a")) << "nothing is decided without the lock";
+    late.Add("/run/gvfs/b");
+    EXPECT_FALSE(late.Has("/run/gvfs/b"));
+}
+
 TEST_F(MountRecord, WithoutAPrivateRuntimeFolderNoMountIsTakenForMapeos) {
     ::setenv("XDG_RUNTIME_DIR", "relativo", 1);
     Record r;
