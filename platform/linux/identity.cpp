@@ -143,7 +143,7 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
                 break;
             case Stage::Saved:
                 stage_ = Stage::Guest;
-                if (saved_ && credentials_.Store().CredReadA(server_, offer->cred) == NO_ERROR) {
+                if (saved_ && ReadSaved(ui, offer->cred)) {
                     user_ = offer->cred.user;
                     domain_ = offer->cred.domain;
                     offer->source = last_ = Source::Saved;
@@ -168,7 +168,7 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
                     last_ == Source::Typed || savedSeen_ ? ERROR_LOGON_FAILURE : NO_ERROR;
                 if (user_.empty() && !saved_ && last_ != Source::Typed) {
                     NetCredential saved;
-                    if (credentials_.Store().CredReadA(server_, saved) == NO_ERROR) {
+                    if (ReadSaved(ui, saved)) {
                         user_ = saved.user;
                         domain_ = saved.domain;
                         authError = ERROR_LOGON_FAILURE;  // the caller tried it already
@@ -206,12 +206,19 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
     return false;
 }
 
+bool Sequence::ReadSaved(const UiRunner& ui, NetCredential& cred) {
+    // A locked keyring asks the user for its own password: that is time with the user.
+    DWORD r = ERROR_NOT_FOUND;
+    ui([&] { r = credentials_.Store().CredReadA(server_, cred); });
+    return r == NO_ERROR;
+}
+
 void Sequence::Accepted(bool saveHere, const UiRunner& ui) {
     if (last_ == Source::Typed) {
         if (CredentialPrompt* prompt = credentials_.Prompt())
             ui([&] { prompt->CredUIConfirmCredentialsA(target_, 1); });
         if (saveHere && save_)
-            credentials_.Store().CredWriteA(server_, typed_);
+            ui([&] { credentials_.Store().CredWriteA(server_, typed_); });
     }
     typed_ = {};
 }

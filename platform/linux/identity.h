@@ -41,7 +41,8 @@ public:
 
     // The identity to offer next, the previous offer (if any) having been refused. `guest`:
     // whether the server may be offered guest now; `workgroup`: the domain the dialog shows
-    // when nothing better is known. False when nothing is left; Code() then says why.
+    // when nothing better is known. False when nothing is left; Code() then says why. The
+    // dialog and the keyring (which may ask for its own password) are used through `ui`.
     bool Next(bool guest, const std::string& workgroup, const UiRunner& ui, Offer* offer);
     // The server said why it refused (locked, disabled, expired account): no use asking again.
     void Stop(DWORD code) { stopped_ = code_ = code; }
@@ -57,6 +58,8 @@ public:
 
 private:
     enum class Stage { Ticket, Saved, Guest, Ask, Done };
+
+    bool ReadSaved(const UiRunner& ui, NetCredential& cred);
 
     Credentials& credentials_;
     std::string server_;

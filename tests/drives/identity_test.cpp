@@ -86,6 +86,30 @@ TEST_F(IdentityTest, TheDialogShowsTheWorkgroupOrTheRefusedEntrysUserThatGvfsTri
     EXPECT_EQ(prompt.domains, (std::vector<std::string>{"GRUPO", "DOM"}));
 }
 
+// A locked keyring asks for its own password: that wait belongs with the dialog's, on the
+// window's thread and outside the server's bound, never on the thread that holds the mount
+// record.
+TEST_F(IdentityTest, TheKeyringIsReadAndWrittenOnlyWhereTheDialogRuns) {
+    store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
+    int inside = 0;
+    const auto ui = [&](const std::function<void()>& f) {
+        const int before = store->reads + store->writes;
+        f();
+        inside += store->reads + store->writes - before;
+    };
+    for (const bool gvfs : {false, true}) {
+        prompt.answers = {{"ana", "bien", true}};
+        Sequence s(*credentials, "srv", "datos", !gvfs, !gvfs);
+        Offer offer;
+        while (s.Next(true, "", ui, &offer) && !AnasPassword(offer)) {
+        }
+        s.Accepted(!gvfs, ui);
+    }
+    EXPECT_EQ(store->reads, 2) << "the saved entry, and its user for the dialog";
+    EXPECT_EQ(store->writes, 1);
+    EXPECT_EQ(inside, 3);
+}
+
 TEST_F(IdentityTest, CancelEndsWith1223NobodyToAsk1326AndAServersReasonEndsTheQuestions) {
     prompt.answers = {{"ana", "mal"}};
     DWORD code = 0;

@@ -17,6 +17,7 @@ namespace fakes {
 class FakeCredentialStore final : public platform::CredentialStore {
 public:
     platform::DWORD CredReadA(const std::string& server, platform::NetCredential& cred) override {
+        ++reads;
         const auto it = saved.find(server);
         if (it == saved.end())
             return platform::ERROR_NOT_FOUND;
@@ -34,6 +35,7 @@ public:
     }
 
     std::map<std::string, platform::NetCredential> saved;
+    int reads = 0;
     int writes = 0;
 };
 
