@@ -232,12 +232,33 @@ struct MountState {
     gint64 pausedUs = 0;    // time spent in the dialog, which no bound counts
 };
 
-// The server refused a password: when it says why (locked, disabled, expired account), the
-// dialog is not shown again.
+// libsmbclient has no locks of its own here (this Samba's library does not provide
+// smbc_thread_posix) and the window's thread uses it for the browser and the printer check:
+// what the GIO thread asks of it runs there too, within the bound of the caller's wait.
+template <typename Work>
+void OnCallerWithLibsmbclient(const Work& work) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(GioThread::Deadline() -
+                                                                            GioThread::Clock::now())
+                          .count() -
+                      500;
+    if (left >= 500)
+        GioThread::OnCaller([&] { work(int(std::min<long long>(left, ServerTimeoutMs))); }, false);
+}
+
+// Why the server refused the password just typed (locked, disabled, expired account), when
+// it says so.
+DWORD WhyRefused(const MountState& st) {
+    DWORD why = NO_ERROR;
+    OnCallerWithLibsmbclient(
+        [&](int ms) { why = smbauth::WhyRefused(st.server, st.share, st.offered, ms); });
+    return why;
+}
+
+// The server refused a password: when it says why, the dialog is not shown again.
 void LearnWhyRefused(MountState* st) {
     if (st->identities.Last() != identity::Source::Typed)
         return;
-    if (const DWORD why = smbauth::WhyRefused(st->server, st->share, st->offered))
+    if (const DWORD why = WhyRefused(*st))
         st->identities.Stop(why);
 }
 
@@ -331,7 +352,7 @@ DWORD MountError(MountState& st) {
     const char* m = e->message;
     // A locked or expired account ends GVfs's questions with EINVAL.
     if (Contains(m, "Invalid argument") && st.identities.Last() == identity::Source::Typed) {
-        if (const DWORD why = smbauth::WhyRefused(st.server, st.share, st.offered))
+        if (const DWORD why = WhyRefused(st))
             return why;
     }
     if (Contains(m, "No such file or directory") || Contains(m, "not found"))

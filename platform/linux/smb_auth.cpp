@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "platform/linux/discovery_hosts.h"
-#include "platform/linux/smb_enum_client.h"
 #include "platform/linux/smb_uri.h"
 
 namespace platform::smbauth {
@@ -243,7 +242,8 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
     return result;
 }
 
-DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred) {
+DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred,
+                 int timeoutMs) {
     if (cred.user.empty())
         return NO_ERROR;
     const auto uri = smburi::ShareUri(server, share);
@@ -256,7 +256,7 @@ DWORD WhyRefused(const std::string& server, const std::string& share, const NetC
     if (!ctx)
         return NO_ERROR;
     smbc_setDebug(ctx, 0);
-    smbc_setTimeout(ctx, smbclient::CallTimeoutMs);
+    smbc_setTimeout(ctx, timeoutMs);
     Attach(ctx, &book);
     DWORD code = NO_ERROR;
     if (smbc_init_context(ctx)) {

@@ -1,6 +1,7 @@
 // The user's identity for libsmbclient: a context asks for credentials through a callback
 // whenever it opens a connection, and a call that the server refuses is tried again with the
-// next identity (see identity.h).
+// next identity (see identity.h). libsmbclient keeps process-wide state without locks here
+// (its log level and callback among them): every call runs on the window's thread.
 #pragma once
 
 #include <libsmbclient.h>
@@ -49,7 +50,7 @@ private:
 
     friend Result Run(SMBCCTX*, Book&, Credentials&, const std::string&, const std::string&,
                       const std::function<int()>&);
-    friend DWORD WhyRefused(const std::string&, const std::string&, const NetCredential&);
+    friend DWORD WhyRefused(const std::string&, const std::string&, const NetCredential&, int);
 };
 
 // Makes `ctx` answer its questions from `book`; call before smbc_init_context.
@@ -61,9 +62,10 @@ void Attach(SMBCCTX* ctx, Book* book);
 Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string& server,
            const std::string& share, const std::function<int()>& op);
 
-// Why the server refuses `cred` for `share` when it says so: ERROR_ACCOUNT_LOCKED_OUT,
-// ERROR_ACCOUNT_DISABLED, ERROR_ACCOUNT_EXPIRED, ERROR_PASSWORD_EXPIRED or
-// ERROR_PASSWORD_MUST_CHANGE; NO_ERROR when it gives no such reason.
-DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred);
+// Why the server refuses `cred` for `share` when it says so within `timeoutMs`:
+// ERROR_ACCOUNT_LOCKED_OUT, ERROR_ACCOUNT_DISABLED, ERROR_ACCOUNT_EXPIRED,
+// ERROR_PASSWORD_EXPIRED or ERROR_PASSWORD_MUST_CHANGE; NO_ERROR when it gives no such reason.
+DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred,
+                 int timeoutMs);
 
 }  // namespace platform::smbauth
