@@ -230,27 +230,41 @@ struct MountState {
     NetCredential offered;  // the last typed password, kept to learn why it was refused
     DWORD code = NO_ERROR;  // why the questions ended without an identity the server took
     gint64 pausedUs = 0;    // time spent in the dialog, which no bound counts
+    const gint64 startedUs = g_get_monotonic_time();
+
+    // Runs `work` with the user (the dialog, the keyring's own password) on the caller's
+    // thread, the mount record let go of meanwhile.
+    void WithUser(const std::function<void()>& work) {
+        if (record)
+            record->Release();
+        GioThread::OnCaller(work);
+        if (record)
+            record->Reacquire(GioThread::Deadline());
+    }
 };
 
 // libsmbclient has no locks of its own here (this Samba's library does not provide
 // smbc_thread_posix) and the window's thread uses it for the browser and the printer check:
 // what the GIO thread asks of it runs there too, within the bound of the caller's wait.
+// The server has just answered GVfs, so a live one answers again in milliseconds: `capMs`
+// keeps a dead one from doubling the wait.
 template <typename Work>
-void OnCallerWithLibsmbclient(const Work& work) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(GioThread::Deadline() -
-                                                                            GioThread::Clock::now())
-                          .count() -
-                      500;
-    if (left >= 500)
-        GioThread::OnCaller([&] { work(int(std::min<long long>(left, ServerTimeoutMs))); }, false);
+void OnCallerWithLibsmbclient(int capMs, const Work& work) {
+    using std::chrono::milliseconds;
+    const auto left =
+        std::chrono::duration_cast<milliseconds>(GioThread::Deadline() - GioThread::Clock::now());
+    const long long ms = std::min<long long>(left.count() - 500, capMs);
+    if (ms >= 500)
+        GioThread::OnCaller([&] { work(int(ms)); }, false);
 }
 
 // Why the server refused the password just typed (locked, disabled, expired account), when
 // it says so.
 DWORD WhyRefused(const MountState& st) {
     DWORD why = NO_ERROR;
-    OnCallerWithLibsmbclient(
-        [&](int ms) { why = smbauth::WhyRefused(st.server, st.share, st.offered, ms); });
+    OnCallerWithLibsmbclient(ServerTimeoutMs, [&](int ms) {
+        why = smbauth::WhyRefused(st.server, st.share, st.offered, ms);
+    });
     return why;
 }
 
@@ -268,13 +282,7 @@ void OnAskPassword(GMountOperation* op, const char*, const char*, const char* do
     LearnWhyRefused(st);
     const gint64 asked = g_get_monotonic_time();
     identity::Offer offer;
-    const auto onCaller = [st](const std::function<void()>& work) {
-        if (st->record)
-            st->record->Release();
-        GioThread::OnCaller(work);
-        if (st->record)
-            st->record->Reacquire(GioThread::Deadline());
-    };
+    const auto onCaller = [st](const std::function<void()>& work) { st->WithUser(work); };
     const bool more = st->identities.Next(flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED,
                                           domain ? domain : "", onCaller, &offer);
     st->pausedUs += g_get_monotonic_time() - asked;
@@ -312,8 +320,55 @@ void OnAskQuestion(GMountOperation* op, const char*, const char**, gpointer) {
     g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
 }
 
-bool Contains(const char* message, const char* what) {
-    return message && std::strstr(message, what) != nullptr;
+// GVfs tells most failures only in its message, in the session's language: the server is
+// asked again through libsmbclient, as the identity GVfs offered last (the one typed, guest,
+// or GVfs's own: the ticket, its keyring entry, guest), until one gets past the logon.
+DWORD WhyMountFailed(MountState& st) {
+    using identity::Source;
+    // GVfs gives up on a server that does not answer after a time-out of that length: asking
+    // it once more would only double the wait.
+    const gint64 tookUs = g_get_monotonic_time() - st.startedUs - st.pausedUs;
+    if (tookUs >= gint64(ServerTimeoutMs - 500) * 1000)
+        return ERROR_BAD_NETPATH;
+    std::vector<Source> tries;
+    if (st.identities.Last() == Source::Typed || st.identities.Last() == Source::Guest) {
+        tries = {st.identities.Last()};
+    } else {
+        // No ticket or saved password goes to an announced address (see identity.h).
+        if (!st.announced && SystemCredentials().HasTicket())
+            tries.push_back(Source::Ticket);
+        if (!st.announced)
+            tries.push_back(Source::Saved);
+        tries.push_back(Source::Guest);
+    }
+    smbauth::Probe probe{EIO, NO_ERROR};
+    for (const Source source : tries) {
+        NetCredential saved;
+        if (source == Source::Saved) {
+            st.WithUser([&] { SystemCredentials().Store().CredReadA(st.server, saved); });
+            if (saved.user.empty())
+                continue;
+        }
+        const NetCredential& cred = source == Source::Typed ? st.offered : saved;
+        OnCallerWithLibsmbclient(2000, [&](int ms) {
+            probe = smbauth::ProbeShare(st.server, st.share, source, cred, ms);
+        });
+        if (probe.error != EACCES && probe.error != EPERM)
+            break;
+    }
+    if (probe.reason != NO_ERROR)
+        return probe.reason;  // a locked, disabled or expired account
+    switch (probe.error) {
+        case ENOENT:
+        case ENODEV:
+        case ENOTDIR:
+            return ERROR_BAD_NET_NAME;
+        case EACCES:
+        case EPERM:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_BAD_NETPATH;
+    }
 }
 
 DWORD MountError(MountState& st) {
@@ -348,19 +403,7 @@ DWORD MountError(MountState& st) {
     }
     if (e->domain == G_DBUS_ERROR)
         return ERROR_NO_NETWORK;
-    // The SMB back end tells most failures only in its message.
-    const char* m = e->message;
-    // A locked or expired account ends GVfs's questions with EINVAL.
-    if (Contains(m, "Invalid argument") && st.identities.Last() == identity::Source::Typed) {
-        if (const DWORD why = WhyRefused(st))
-            return why;
-    }
-    if (Contains(m, "No such file or directory") || Contains(m, "not found"))
-        return ERROR_BAD_NET_NAME;
-    if (Contains(m, "Permission denied") || Contains(m, "Access denied") ||
-        Contains(m, "Logon failure"))
-        return ERROR_ACCESS_DENIED;
-    return ERROR_BAD_NETPATH;
+    return WhyMountFailed(st);
 }
 
 // `made` tells whether this call mounted the share; "already mounted" is someone else's mount.

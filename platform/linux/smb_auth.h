@@ -22,6 +22,13 @@ struct Result {
     identity::Source source = identity::Source::None;  // the identity the server took
 };
 
+// One opening of a share: 0 or the errno libsmbclient gives, and the server's reason when it
+// refuses a password (see WhyRefused).
+struct Probe {
+    int error = 0;
+    DWORD reason = NO_ERROR;
+};
+
 // What one or more contexts answer when they ask for credentials: per server, the identity
 // the server took, kept while their connections may need it again; and the shares whose
 // dialog the user cancelled, which are not asked about again.
@@ -50,7 +57,8 @@ private:
 
     friend Result Run(SMBCCTX*, Book&, Credentials&, const std::string&, const std::string&,
                       const std::function<int()>&);
-    friend DWORD WhyRefused(const std::string&, const std::string&, const NetCredential&, int);
+    friend Probe ProbeShare(const std::string&, const std::string&, identity::Source,
+                            const NetCredential&, int);
 };
 
 // Makes `ctx` answer its questions from `book`; call before smbc_init_context.
@@ -61,6 +69,11 @@ void Attach(SMBCCTX* ctx, Book* book);
 // one is registered, runs on this thread between two attempts, outside their time bounds.
 Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string& server,
            const std::string& share, const std::function<int()>& op);
+
+// What the server answers, within `timeoutMs`, when `share` is opened once as `source`
+// (with `cred` for a password): Probe's errno and reason.
+Probe ProbeShare(const std::string& server, const std::string& share, identity::Source source,
+                 const NetCredential& cred, int timeoutMs);
 
 // Why the server refuses `cred` for `share` when it says so within `timeoutMs`:
 // ERROR_ACCOUNT_LOCKED_OUT, ERROR_ACCOUNT_DISABLED, ERROR_ACCOUNT_EXPIRED,

@@ -60,6 +60,7 @@ printf 'hola desde el servidor\n' >"$w/publico/hola.txt"
 printf 'dentro de la carpeta\n' >"$w/publico/carpeta/dentro.txt"
 printf 'secreto\n' >"$w/privado/secreto.txt"
 chmod -R a+rwX "$w/publico" "$w/privado" "$w/printed"
+mkdir -m 000 "$w/publico/cerrada"  # a folder the guest may not open
 chmod 1777 "$w/spool"
 cat >"$s/smb.conf" <<CONF
 [global]
@@ -121,7 +122,8 @@ export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+# GVfs speaks as on a Spanish desktop, so that no result may hang on its English messages.
+eval "$(env LANG=C.UTF-8 LANGUAGE=es dbus-daemon --session --fork --print-address=1 --print-pid=1 \
     --address="unix:path=$XDG_RUNTIME_DIR/bus" |
     { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS=$a; DBUS_SESSION_BUS_PID=$p"; })"
 export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID

@@ -206,6 +206,7 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnows) {
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\noexiste"), 67u);
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
     EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\privado"), 1326u);
+    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\cerrada"), 5u);
     EXPECT_EQ(ConnectDrive("JJ:", "\\\\127.0.0.1\\publico"), 1200u);
     EXPECT_EQ(ConnectDrive(" J:", "\\\\127.0.0.1\\publico"), 1200u);
     EXPECT_EQ(ConnectDrive("LPT1:", "\\\\127.0.0.1\\publico"), 1200u);

@@ -190,7 +190,8 @@ export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+# GVfs speaks as on a Spanish desktop: an account's reason must not hang on its English.
+eval "$(env LANG=C.UTF-8 LANGUAGE=es dbus-daemon --session --fork --print-address=1 --print-pid=1 \
     --address="unix:path=$XDG_RUNTIME_DIR/bus" |
     { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS=$a; DBUS_SESSION_BUS_PID=$p"; })"
 export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
