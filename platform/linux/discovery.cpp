@@ -92,7 +92,7 @@ std::vector<Found> Combine(const std::vector<Found>& wsDiscovery, const std::vec
             const auto same = std::find_if(
                 out.begin(), out.end(), [&](const Found& o) { return SameName(o.name, f.name); });
             if (same != out.end()) {
-                if (same->address.empty())
+                if (!f.address.empty())
                     same->address = f.address;
             } else if (out.size() < MaxServers) {
                 out.push_back(f);
@@ -203,6 +203,9 @@ int ListServers(std::string_view workgroup, const Lister& smb1, std::vector<Entr
         e = smb1(entries);
     if (e != 0)
         entries.clear();
+    for (const Entry& entry : entries)
+        if (entry.kind == Entry::Server)
+            ShownByBrowsing(entry.name);
     if (n)
         AddServers(*n, workgroup, entries);
     return e != 0 && entries.empty() ? e : 0;

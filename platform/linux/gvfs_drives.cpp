@@ -209,18 +209,20 @@ private:
 
 // Outlives a call that never calls back after its cancel; it is then simply not freed.
 struct MountState {
-    MountState(const netpath::UncPath& path, mountrecord::Record& held)
+    MountState(const netpath::UncPath& path, const std::string& host, mountrecord::Record& held)
         : server(path.server),
           share(path.share),
-          announced(discovery::SmbHostFor(path.server) != path.server),
-          identities(SystemCredentials(), path.server, path.share, false, announced),
+          announced(discovery::Redirected(path.server, host)),
+          identities(SystemCredentials(), path.server, path.share, false, false,
+                     announced ? host : std::string()),
           record(&held) {}
 
     bool done = false;
     GError* error = nullptr;
     std::string server, share;
-    // Reached at the address it announced: GVfs would look for, and save, the keyring's
-    // password under that address, so Mapeo offers and saves the one kept under the name.
+    // Reached at a host only an announcement led to: nothing saved under the name goes there
+    // (GVfs itself looks only for what was saved under that host), and nothing typed there
+    // is saved.
     bool announced;
     // GVfs offers the ticket and the keyring's password itself before it asks.
     identity::Sequence identities;
@@ -302,8 +304,7 @@ void OnAskPassword(GMountOperation* op, const char*, const char*, const char* do
     if (!offer.cred.domain.empty())
         g_mount_operation_set_domain(op, offer.cred.domain.c_str());
     g_mount_operation_set_password(op, offer.cred.password.c_str());
-    // GVfs saves it in the keyring itself, and only once the server has taken it; under an
-    // announced address Mapeo saves it under the name instead (Mount).
+    // GVfs saves it in the keyring itself, and only once the server has taken it.
     const bool gvfsSaves =
         offer.save && !st->announced && (flags & G_ASK_PASSWORD_SAVING_SUPPORTED);
     g_mount_operation_set_password_save(
@@ -407,9 +408,10 @@ DWORD MountError(MountState& st) {
 }
 
 // `made` tells whether this call mounted the share; "already mounted" is someone else's mount.
-DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& record, bool* made) {
+DWORD Mount(GFile* share, const netpath::UncPath& path, const std::string& host,
+            mountrecord::Record& record, bool* made) {
     *made = false;
-    auto* st = new MountState(path, record);
+    auto* st = new MountState(path, host, record);
     BoundedCall call;
     GPtr<GMountOperation> op(g_mount_operation_new());
     g_signal_connect(op.get(), "ask-password", G_CALLBACK(OnAskPassword), st);
@@ -431,9 +433,9 @@ DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& rec
     }
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
     *made = !st->error;
-    if (r == NO_ERROR)
+    if (r == NO_ERROR)  // GVfs saved what the user asked it to keep
         st->identities.Accepted(
-            st->announced, [](const std::function<void()>& work) { GioThread::OnCaller(work); });
+            false, [](const std::function<void()>& work) { GioThread::OnCaller(work); });
     if (st->error)
         g_error_free(st->error);
     delete st;
@@ -571,7 +573,7 @@ bool LinksTo(const std::string& link, GFile* share, const std::string& folder) {
 
 DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
                          const netpath::UncPath& path, const std::string& uri,
-                         const std::atomic<bool>& abandoned) {
+                         const std::string& host, const std::atomic<bool>& abandoned) {
     record.KeepOnly(MountedRoots());
     const std::string link = LinkPath(drive);
     GPtr<GFile> share(g_file_new_for_uri(uri.c_str()));
@@ -585,7 +587,7 @@ DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
     }
 
     bool made = false;
-    const DWORD r = Mount(share.get(), path, record, &made);
+    const DWORD r = Mount(share.get(), path, host, record, &made);
     if (r != NO_ERROR) {
         record.Save();
         return r;
@@ -664,14 +666,15 @@ DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
     if (!uri)
         return ERROR_BAD_NET_NAME;
     return GioThread::Instance().Call(
-        [drive, path, uri = *uri](const std::atomic<bool>& abandoned) {
+        [drive, path, uri = *uri,
+         host = discovery::SmbHostFor(path.server)](const std::atomic<bool>& abandoned) {
             // Taken here, not by the caller, so that no wait for it (another Mapeo's call, a
             // job of ours the caller gave up on) ever holds the window; let go before the
             // caller hears the result, so that a process forked later does not inherit it.
             mountrecord::Record record(GioThread::Deadline());
             if (record.TimedOut())
                 return ERROR_BAD_NETPATH;
-            return ConnectOnGioThread(record, drive, path, uri, abandoned);
+            return ConnectOnGioThread(record, drive, path, uri, host, abandoned);
         },
         MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }

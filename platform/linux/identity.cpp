@@ -20,11 +20,16 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// The server of "\\server\share", with the host it is reached at when an announcement led
+// there ("\\server\share (host)"): an answer typed for the one is never given to the other.
 std::string ServerOf(const std::string& target) {
     const std::size_t start = target.find_first_not_of('\\');
     if (start == std::string::npos)
         return {};
-    return Lower(target.substr(start, target.find('\\', start) - start));
+    const std::size_t at = target.back() == ')' ? target.rfind(" (") : std::string::npos;
+    const std::string path = target.substr(start, at == std::string::npos ? at : at - start);
+    return Lower(path.substr(0, path.find('\\'))) +
+           (at == std::string::npos ? std::string() : Lower(target.substr(at)));
 }
 
 // The system's service. While a restore runs it stands between the back ends and the
@@ -111,12 +116,13 @@ std::string TargetName(const std::string& server, const std::string& share) {
 }
 
 Sequence::Sequence(Credentials& credentials, std::string server, std::string share, bool ticket,
-                   bool saved)
+                   bool saved, std::string reachedAt)
     : credentials_(credentials),
       server_(std::move(server)),
-      target_(TargetName(server_, share)),
-      ticket_(ticket),
-      saved_(saved) {}
+      target_(TargetName(server_, share) + (reachedAt.empty() ? "" : " (" + reachedAt + ")")),
+      ticket_(ticket && reachedAt.empty()),
+      saved_(saved && reachedAt.empty()),
+      redirected_(!reachedAt.empty()) {}
 
 Sequence::~Sequence() = default;
 
@@ -166,7 +172,7 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
                 // A refused answer, typed or saved, is shown again with its user name.
                 DWORD authError =
                     last_ == Source::Typed || savedSeen_ ? ERROR_LOGON_FAILURE : NO_ERROR;
-                if (user_.empty() && !saved_ && last_ != Source::Typed) {
+                if (user_.empty() && !saved_ && !redirected_ && last_ != Source::Typed) {
                     NetCredential saved;
                     if (ReadSaved(ui, saved)) {
                         user_ = saved.user;
@@ -217,7 +223,7 @@ void Sequence::Accepted(bool saveHere, const UiRunner& ui) {
     if (last_ == Source::Typed) {
         if (CredentialPrompt* prompt = credentials_.Prompt())
             ui([&] { prompt->CredUIConfirmCredentialsA(target_, 1); });
-        if (saveHere && save_)
+        if (saveHere && save_ && !redirected_)
             ui([&] { credentials_.Store().CredWriteA(server_, typed_); });
     }
     typed_ = {};

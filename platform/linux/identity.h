@@ -32,9 +32,12 @@ std::string TargetName(const std::string& server, const std::string& share);
 class Sequence {
 public:
     // `ticket` and `saved`: whether this caller offers those sources itself (GVfs tries both
-    // on its own before it asks).
+    // on its own before it asks). `reachedAt`: the host the server is reached at when only an
+    // announcement led there (see discovery_hosts.h); such a host may be anybody's, so it is
+    // offered neither ticket nor saved password, the dialog names it beside the server
+    // ("\\NAS\datos (192.0.2.5)"), and what is typed there is never saved under the name.
     Sequence(Credentials& credentials, std::string server, std::string share, bool ticket,
-             bool saved);
+             bool saved, std::string reachedAt = {});
     ~Sequence();
     Sequence(const Sequence&) = delete;
     Sequence& operator=(const Sequence&) = delete;
@@ -66,6 +69,7 @@ private:
     std::string target_;
     bool ticket_;
     bool saved_;
+    bool redirected_;
     Stage stage_ = Stage::Ticket;
     Source last_ = Source::None;
     DWORD code_ = ERROR_LOGON_FAILURE;

@@ -205,7 +205,8 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
         return {EACCES, ERROR_CANCELLED, Source::None};
     }
 
-    identity::Sequence sequence(credentials, server, share, !IsAddress(host), true);
+    identity::Sequence sequence(credentials, server, share, !IsAddress(host), true,
+                                discovery::Redirected(server, host) ? host : std::string());
     identity::Offer offer;
     const char* workgroup = smbc_getWorkgroup(ctx);
     bool tried = false;

@@ -5,11 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
 
 #include "browser/frmnwcheck.h"
 #include "fakes/browser.h"
+#include "fakes/credentials.h"
 #include "fakes/desktop.h"
+#include "platform/credentials.h"
 #include "platform/networking.h"
 #include "platform/paths.h"
 
@@ -22,6 +25,41 @@ using namespace platform;
 
 QString Env(const char* name) {
     return qEnvironmentVariable(name);
+}
+
+DWORD Drive(const char* drive, const QString& path) {
+    std::string device = drive, remote = path.toStdString();
+    NETRESOURCEA r;
+    r.dwScope = RESOURCE_GLOBALNET;
+    r.dwType = RESOURCETYPE_DISK;
+    r.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
+    r.dwUsage = RESOURCEUSAGE_CONNECTABLE;
+    r.lpLocalName = device.data();
+    r.lpRemoteName = remote.data();
+    return SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1);
+}
+DWORD Cancel(const char* drive) {
+    return SystemNetConnections().WNetCancelConnection2A(drive, 1, 0);
+}
+QString Link(const char* drive) {
+    return QString::fromStdString(DrivesFolder()) + u'/' + QLatin1String(drive);
+}
+
+// The keyring as the desktop sees it, through secret-tool.
+QString SecretTool(const QStringList& args, const QString& input = {}) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);  // search tells attributes on stderr
+    p.start(QStringLiteral("secret-tool"), args);
+    p.write(input.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAll());
+}
+int SavedEntries(const QString& server) {
+    return int(SecretTool({"search", "--all", "server", server, "protocol", "smb"})
+                   .split(u'\n')
+                   .filter(QStringLiteral("attribute.server = "))
+                   .size());
 }
 
 QStringList ShortNames(NETRESOURCE& r) {
@@ -99,22 +137,29 @@ TEST_F(Discovery, ServerSeenBySmbBrowsingAndWsDiscoveryIsOneNode) {
     EXPECT_EQ(ShortNames(*both), QStringList{Env("MAPEO_DSC_NB_SERVER")});
 }
 
-TEST_F(Discovery, ConnectingADiscoveredShareReachesTheAnnouncedAddress) {
-    ASSERT_GT(Provider().Children().Count(), 0);  // the round that learns the address
-    const std::string path = (wsdServer + QStringLiteral("\\publico")).toStdString();
-    std::string drive = "K:";
-    NETRESOURCEA r;
-    r.dwScope = RESOURCE_GLOBALNET;
-    r.dwType = RESOURCETYPE_DISK;
-    r.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
-    r.dwUsage = RESOURCEUSAGE_CONNECTABLE;
-    std::string remote = path;
-    r.lpLocalName = drive.data();
-    r.lpRemoteName = remote.data();
-    ASSERT_EQ(SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1), NO_ERROR);
-    const QString link = QString::fromStdString(DrivesFolder()) + QStringLiteral("/K:");
-    EXPECT_TRUE(QFile::exists(link + QStringLiteral("/LEAME.txt")));
-    EXPECT_EQ(SystemNetConnections().WNetCancelConnection2A(drive.c_str(), 1, 0), NO_ERROR);
+// Anyone on the link may announce any name: a name only an announcement led to gets no
+// password saved for it, and what the user types for that address is not saved for the name.
+TEST_F(Discovery, AnnouncedServersConnectAtTheirAddressesWithoutSavedPasswords) {
+    ASSERT_GT(Provider().Children().Count(), 0);  // the round that learns the addresses
+    ASSERT_EQ(Drive("K:", wsdServer + "\\publico"), NO_ERROR) << "a guest share, at the address";
+    EXPECT_TRUE(QFile::exists(Link("K:") + QStringLiteral("/LEAME.txt")));
+    EXPECT_EQ(Cancel("K:"), NO_ERROR);
+
+    const QString password = Env("MAPEO_DSC_PASSWORD");
+    SecretTool({"store", "--label=x", "xdg:schema", "org.gnome.keyring.NetworkPassword", "server",
+                Env("MAPEO_DSC_WSD_SERVER"), "protocol", "smb", "user", "root"},
+               password);
+    fakes::FakeCredentialPrompt prompt;
+    prompt.answers = {{"root", password.toStdString(), true}};
+    SystemCredentials().RegisterPrompt(&prompt);
+    EXPECT_EQ(Drive("K:", wsdServer + "\\privado"), NO_ERROR);
+    SystemCredentials().RegisterPrompt(nullptr);
+    const QString asked = wsdServer + "\\privado (" + Env("MAPEO_DSC_WSD_IP") + ") 0 ";
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{asked.toStdString()})
+        << "asked, naming where the password goes, though one is saved for the name";
+    EXPECT_EQ(SavedEntries(Env("MAPEO_DSC_WSD_SERVER")), 1);
+    EXPECT_EQ(SavedEntries(Env("MAPEO_DSC_WSD_IP")), 0);
+    EXPECT_EQ(Cancel("K:"), NO_ERROR);
 }
 
 // Run only once the bad sender is up: none of its answers gives an entry, and what it can

@@ -110,6 +110,20 @@ TEST_F(IdentityTest, TheKeyringIsReadAndWrittenOnlyWhereTheDialogRuns) {
     EXPECT_EQ(inside, 3);
 }
 
+// Anyone on the network may announce the name: what the user keeps for it must not go there
+// unasked, and what is typed for that address must not be kept under the name.
+TEST_F(IdentityTest, AServerReachedAtAnAnnouncedHostGetsOnlyWhatIsTypedForIt) {
+    ticket = true;
+    store->saved["srv"] = {"ana", "DOM", platform::SecureString("bien")};
+    prompt.answers = {{"ana", "bien", true}};
+    Sequence s(*credentials, "srv", "datos", true, true, "192.0.2.5");
+    EXPECT_EQ(Walk(s, AnasPassword), (std::vector<std::string>{"guest", "typed:ana"}));
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{"\\\\srv\\datos (192.0.2.5) 0 "})
+        << "the dialog says where the password goes";
+    EXPECT_EQ(store->reads, 0);
+    EXPECT_EQ(store->writes, 0) << "remembered for the name, it would go to the name's server";
+}
+
 TEST_F(IdentityTest, CancelEndsWith1223NobodyToAsk1326AndAServersReasonEndsTheQuestions) {
     prompt.answers = {{"ana", "mal"}};
     DWORD code = 0;
