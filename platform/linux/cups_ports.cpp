@@ -1,6 +1,7 @@
 // Printer ports on Linux: LPT1: becomes a CUPS queue named "LPT1" that prints to the SMB
 // printer through CUPS's smb back end.
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -90,19 +91,26 @@ void AddAuthInfoRequired(ipp_t* request, identity::Source used) {
                       password);
 }
 
-// What Mapeo writes as the description of a queue it makes.
-std::string Description(const std::string& queue, const netpath::UncPath& path) {
-    return queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
+// The end of the mark: queues are the whole system's, and each user's Mapeo owns only its own.
+std::string MarkTail() {
+    return " (Mapeo, uid " + std::to_string(::getuid()) + ")";
 }
 
-// The description is Mapeo's mark on its queues. A queue is taken for Mapeo's only when the
-// mark is there and names the very printer its device prints to, so neither an
-// administrator's queue to an SMB printer nor one whose device was changed by hand is ever
-// deleted. The mark lives with the queue, so every user's Mapeo knows it, in any session.
+// What Mapeo writes as the description of a queue it makes.
+std::string Description(const std::string& queue, const netpath::UncPath& path) {
+    return queue + ": \\\\" + path.server + "\\" + path.share + MarkTail();
+}
+
+// The description is Mapeo's mark on its queues. A queue is taken for this user's Mapeo's only
+// when the mark is there, names this user, and names the very printer its device prints to, so
+// neither an administrator's queue to an SMB printer, nor one whose device was changed by hand,
+// nor another user's (whose jobs would go with it) is ever deleted. A mark without a user, as
+// older versions wrote, proves no owner and is left alone too.
 bool MadeByMapeo(const std::string& queue, const char* info, const char* device) {
     if (!info || !device)
         return false;
-    const std::string_view text(info), tail = " (Mapeo)";
+    const std::string tailText = MarkTail();
+    const std::string_view text(info), tail = tailText;
     const std::string head = queue + ": ";
     if (text.size() <= head.size() + tail.size() || text.substr(0, head.size()) != head ||
         text.substr(text.size() - tail.size()) != tail)
@@ -117,7 +125,8 @@ bool MadeByMapeo(const std::string& queue, const char* info, const char* device)
 
 enum class Queue { Missing, Ours, Foreign, Unknown };
 
-Queue FindQueue(http_t* http, const std::string& queue) {
+// `mark`, when given, receives the description of a queue of ours.
+Queue FindQueue(http_t* http, const std::string& queue, std::string* mark = nullptr) {
     ipp_t* req = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
     static const char* const wanted[] = {"device-uri", "printer-info"};
     ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
@@ -130,10 +139,27 @@ Queue FindQueue(http_t* http, const std::string& queue) {
         return Queue::Unknown;
     ipp_attribute_t* uri = ippFindAttribute(response.get(), "device-uri", IPP_TAG_URI);
     ipp_attribute_t* info = ippFindAttribute(response.get(), "printer-info", IPP_TAG_TEXT);
-    return MadeByMapeo(queue, info ? ippGetString(info, 0, nullptr) : nullptr,
-                       uri ? ippGetString(uri, 0, nullptr) : nullptr)
-               ? Queue::Ours
-               : Queue::Foreign;
+    const char* text = info ? ippGetString(info, 0, nullptr) : nullptr;
+    if (!MadeByMapeo(queue, text, uri ? ippGetString(uri, 0, nullptr) : nullptr))
+        return Queue::Foreign;
+    if (mark)
+        *mark = text;
+    return Queue::Ours;
+}
+
+// Whether the queue holds a job not yet printed (held, waiting for a password, printing):
+// deleting the queue would lose it. 2401 when there is one.
+DWORD CheckNoUnfinishedJobs(http_t* http, const std::string& queue) {
+    ipp_t* req = NewRequest(IPP_OP_GET_JOBS, queue);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+    ippAddInteger(req, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", 1);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-id");
+    Ipp response(cupsDoRequest(http, req, "/"));
+    if (const DWORD r = Code(cupsLastError()); r != NO_ERROR || !response)
+        return r != NO_ERROR ? r : ERROR_NO_NETWORK;
+    return ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) ? ERROR_OPEN_FILES
+                                                                       : NO_ERROR;
 }
 
 }  // namespace
@@ -145,11 +171,16 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
     Http http = Connect();
     if (!http)
         return ERROR_NO_NETWORK;
-    switch (FindQueue(http.get(), queue)) {
+    std::string mark;
+    switch (FindQueue(http.get(), queue, &mark)) {
         case Queue::Missing:
             break;
         case Queue::Unknown:
             return Code(cupsLastError());
+        case Queue::Ours:
+            // At start-up a port whose cancel was refused for unfinished jobs is connected
+            // again to the same printer: that is no failure.
+            return mark == Description(queue, path) ? NO_ERROR : ERROR_ALREADY_ASSIGNED;
         default:
             return ERROR_ALREADY_ASSIGNED;
     }
@@ -177,6 +208,8 @@ DWORD CancelPort(const std::string& queue) {
         return ERROR_NO_NETWORK;
     switch (FindQueue(http.get(), queue)) {
         case Queue::Ours:
+            if (const DWORD r = CheckNoUnfinishedJobs(http.get(), queue); r != NO_ERROR)
+                return r;
             return Send(http.get(), NewRequest(IPP_OP_CUPS_DELETE_PRINTER, queue));
         case Queue::Unknown:
             return Code(cupsLastError());

@@ -127,6 +127,11 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
         if (arrived.isEmpty())
             QThread::msleep(100);
     }
+    cups_job_t* jobs = nullptr;  // and until the scheduler has done with the job
+    while (cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0, CUPS_WHICHJOBS_ACTIVE) > 0) {
+        cupsFreeJobs(1, jobs);
+        QThread::msleep(100);
+    }
     return arrived;
 }
 
@@ -254,7 +259,13 @@ TEST_F(Connections, OnlyLinksInTheDrivesFolderAreEverRemoved) {
 TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
     ASSERT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    EXPECT_EQ(ConnectPort("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
+    EXPECT_EQ(ConnectPort("lpt1:", "\\\\127.0.0.1\\laser"), 0u) << "already there";
+    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\otra"), 85u);
+    cups_option_t hold{const_cast<char*>("job-hold-until"), const_cast<char*>("indefinite")};
+    const int held = cupsCreateJob(CUPS_HTTP_DEFAULT, "LPT1", "retenido", 1, &hold);
+    ASSERT_GT(held, 0) << cupsLastErrorString();
+    EXPECT_EQ(Cancel("LPT1:"), 2401u) << "its held job would go with it";
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, "LPT1", held, 1);
 
     EXPECT_EQ(PrintThrough("LPT1", "Prueba de impresion de Mapeo\n"),
               "Prueba de impresion de Mapeo\n");
@@ -372,7 +383,16 @@ TEST_F(Connections, StartUpKeepsADriveWhoseFileIsOpenAndShowsItConnected) {
 TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
     AddQueue("LPT1", "smb://127.0.0.1/laser", "Impresora de contabilidad");
     // Mapeo's own description, but its device changed by hand since.
-    AddQueue("LPT2", "smb://127.0.0.1/otra", "LPT2: \\\\127.0.0.1\\laser (Mapeo)");
+    const std::string mine = " (Mapeo, uid " + std::to_string(::getuid()) + ")";
+    AddQueue("LPT2", "smb://127.0.0.1/otra", ("LPT2: \\\\127.0.0.1\\laser" + mine).c_str());
+    // Another user's, whose jobs would go with it; an old mark names no user.
+    AddQueue("LPT3", "smb://127.0.0.1/laser", "LPT3: \\\\127.0.0.1\\laser (Mapeo, uid 4321)");
+    EXPECT_EQ(Cancel("LPT3:"), 2250u);
+    EXPECT_EQ(ConnectPort("LPT3:", "\\\\127.0.0.1\\laser"), 85u);
+    AddQueue("LPT3", "smb://127.0.0.1/laser", "LPT3: \\\\127.0.0.1\\laser (Mapeo)");
+    EXPECT_EQ(Cancel("LPT3:"), 2250u);
+    EXPECT_EQ(QueueDevice("LPT3"), "smb://127.0.0.1/laser");
+    DeleteQueue("LPT3");
     ASSERT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
     EXPECT_EQ(Cancel("LPT2:"), 2250u);
