@@ -1,5 +1,6 @@
 // Printer ports on Linux: LPT1: becomes a CUPS queue named "LPT1" that prints to the SMB
 // printer through CUPS's smb back end.
+#include <arpa/inet.h>
 #include <cups/cups.h>
 #include <unistd.h>
 
@@ -120,7 +121,19 @@ bool MadeByMapeo(const std::string& queue, const char* info, const char* device)
     if (!path || !path->folder.empty() || Description(queue, *path) != text)
         return false;
     const auto uri = smburi::ShareUri(path->server, path->share);
-    return uri && *uri == device;
+    if (uri && *uri == device)
+        return true;
+    // Made while the server was reached at the IPv4 address it announced, which a later
+    // process need not know: the same share at an address literal is still this queue's.
+    const std::string_view d(device), scheme = "smb://";
+    if (d.substr(0, scheme.size()) != scheme)
+        return false;
+    const std::string host(d.substr(scheme.size(), d.find('/', scheme.size()) - scheme.size()));
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1)
+        return false;
+    const auto atAddress = smburi::ShareUri(host, path->share);
+    return atAddress && *atAddress == device;
 }
 
 enum class Queue { Missing, Ours, Foreign, Unknown };

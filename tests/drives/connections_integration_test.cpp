@@ -273,6 +273,12 @@ TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
     EXPECT_EQ(Cancel("LPT1:"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
+
+    // Made while SERVIDOR was reached at the address it announced, unknown to this process.
+    const std::string mark =
+        "LPT1: \\\\SERVIDOR\\laser (Mapeo, uid " + std::to_string(::getuid()) + ")";
+    AddQueue("LPT1", "smb://127.0.0.1/laser", mark.c_str());
+    EXPECT_EQ(Cancel("LPT1:"), 0u);
 }
 
 TEST_F(Connections, APortToSomethingThatIsNoPrinterIsRefused) {
