@@ -71,26 +71,30 @@ fixture_smbd() {
 }
 
 # A home, runtime folder and D-Bus session bus of their own; GVfs starts on the bus by D-Bus
-# activation.
+# activation and speaks as on a Spanish desktop, so that no result may hang on its English.
 fixture_session() {
     export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
     mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-    dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
+    env LANG=C.UTF-8 LANGUAGE=es dbus-daemon --session --fork \
+        --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
 }
 
-# A CUPS scheduler on a socket of its own, named in CUPS_SERVER.
+# A CUPS scheduler on a socket of its own, named in CUPS_SERVER. Administration is for root
+# alone, as for lpadmin on a desktop: root is known on the socket, a client on 127.0.0.1:8631
+# is asked for a password.
 fixture_cups() {
     local c="$w/cups"
     mkdir -p "$c"/{run,cache,state,spool,tmp}
-    printf '%s\n' "Listen $c/run/cups.sock" "WebInterface No" "LogLevel warn" \
-        "<Location />" "Order allow,deny" "Allow all" "</Location>" \
-        "<Location /admin>" "Order allow,deny" "Allow all" "</Location>" >"$c/cupsd.conf"
+    printf '%s\n' "Listen $c/run/cups.sock" "Listen 127.0.0.1:8631" "WebInterface No" \
+        "LogLevel warn" "<Location />" "Order allow,deny" "Allow all" "</Location>" \
+        "<Location /admin>" "AuthType Default" "Require user @SYSTEM" "Order allow,deny" \
+        "Allow all" "</Location>" >"$c/cupsd.conf"
     printf '%s\n' "CacheDir $c/cache" "StateDir $c/state" "RequestRoot $c/spool" \
         "TempDir $c/tmp" "ErrorLog $c/error_log" "AccessLog $c/access_log" \
-        "PageLog $c/page_log" "Sandboxing Relaxed" >"$c/cups-files.conf"
+        "PageLog $c/page_log" "Sandboxing Relaxed" "SystemGroup root" >"$c/cups-files.conf"
     cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
     export CUPS_SERVER="$c/run/cups.sock"
     for _ in $(seq 100); do
