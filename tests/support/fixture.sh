@@ -1,15 +1,14 @@
 # What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
 # processes all end with the fixture, and servers that keep every file below its folder $w.
 
-# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock, which flock itself
-# holds, so no daemon started under it keeps it after the run.
+# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock (held by flock
+# itself, so no daemon started under it keeps it).
 fixture_lock() {
     [ -n "${MAPEO_NETNS_LOCKED:-}" ] ||
         exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$@"
 }
 
-# Runs the calling script ("$0" "$@") again as the first process of network, mount and
-# process namespaces of its own, with loopback up: whatever it starts ends with it.
+# Runs the calling script again as the first process of namespaces of its own, loopback up.
 fixture_private() {
     [ -n "${MAPEO_FIXTURE_INSIDE:-}" ] ||
         exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private \
@@ -17,8 +16,8 @@ fixture_private() {
     ip link set lo up
 }
 
-# Makes $w, open to the servers' users. On exit, however the script ends: the tails of the
-# logs FIXTURE_LOGS names when it failed, then every process of the namespaces goes, and $w.
+# Makes $w, open to the servers' users. On any exit: the tails of the FIXTURE_LOGS after a
+# failure, then every process of the namespaces goes, and $w.
 fixture_folder() {
     w=$(mktemp -d "/tmp/$1.XXXXXX")
     chmod 755 "$w"
@@ -56,8 +55,8 @@ fixture_printer() {
         "lpq command = /bin/true" "lprm command = /bin/true" "${@:4}"
 }
 
-# smbd with configuration $1, in a session of its own (on its way out it signals its whole
-# process group), until it lists its shares to smbclient with the other arguments.
+# smbd with configuration $1 in a session of its own (it signals its process group as it
+# ends), waited for until smbclient with the other arguments lists its shares.
 fixture_smbd() {
     local conf=$1
     shift
