@@ -1,6 +1,6 @@
 // Stand-ins for the user's keyring and for the credentials dialog. The dialog answers from a
 // script, in order, and with no answer left the user cancels; it records each question as
-// "target authError user" and the domain it showed.
+// "target authError user".
 #pragma once
 
 #include <QCoreApplication>
@@ -47,7 +47,6 @@ public:
                                                 platform::NetCredential& cred,
                                                 platform::BOOL* save) override {
         asked.push_back(target + " " + std::to_string(authError) + " " + cred.user);
-        domains.push_back(cred.domain);
         onUiThread = onUiThread && QThread::currentThread() == qApp->thread();
         if (answers.empty())
             return platform::ERROR_CANCELLED;
@@ -57,14 +56,12 @@ public:
         answers.pop_front();
         return platform::NO_ERROR;
     }
-    platform::DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL ok) override {
-        confirmed.push_back(ok != 0);
+    platform::DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL) override {
         return platform::NO_ERROR;
     }
 
     std::deque<Answer> answers;
-    std::vector<std::string> asked, domains;
-    std::vector<bool> confirmed;
+    std::vector<std::string> asked;
     bool onUiThread = true;
 };
 
