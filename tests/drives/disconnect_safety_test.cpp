@@ -1,5 +1,4 @@
-// The two guards of a disconnect, without servers: the record of the mounts Mapeo made, and
-// the search of /proc for what the user's programs hold open.
+// A disconnect's two guards: the record of Mapeo's own mounts, and what programs hold open.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -59,8 +58,7 @@ TEST_F(MountRecord, OutlivesTheProcessAndForgetsMountsThatAreGone) {
         << "a mount someone else made is not Mapeo's";
 }
 
-// Another Mapeo connecting while a password dialog has the record released goes ahead, and
-// neither write is lost.
+// Another Mapeo goes ahead while a password dialog has the record released; no write is lost.
 TEST_F(MountRecord, AnotherMapeoWritingAroundADialogKeepsEveryMount) {
     Record r;
     r.Release();
@@ -73,8 +71,7 @@ TEST_F(MountRecord, AnotherMapeoWritingAroundADialogKeepsEveryMount) {
     EXPECT_TRUE(after.Has("/run/gvfs/c") && after.Has("/run/gvfs/d"));
 }
 
-// Another Mapeo's call, or one of ours whose caller gave up, holds the record: a connect waits
-// for it only as long as its own bound, so the window never freezes on it.
+// A record held by another call is waited for only within the connect's bound.
 TEST_F(MountRecord, AHeldLockIsWaitedForOnlyUntilTheBound) {
     Record holder;
     holder.Add("/run/gvfs/a");
@@ -92,8 +89,7 @@ TEST_F(MountRecord, WithoutAPrivateRuntimeFolderNoMountIsTakenForMapeos) {
     r.Add("/run/gvfs/a");
     EXPECT_FALSE(r.Has("/run/gvfs/a")) << "no later start could know it";
 
-    // A folder others may write to, or a link planted in a shared runtime folder, holds a
-    // record someone else could have written.
+    // A record in a folder others may write to, or behind a planted link, is not trusted.
     support::TempDir shared, elsewhere;
     ::setenv("XDG_RUNTIME_DIR", shared.Path().c_str(), 1);
     for (const bool link : {false, true}) {

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Runs the identity test binary in private namespaces beside: Samba on 127.0.0.1 refusing
-# guests (workgroup MAPEOID; shares "privado" and "otro", printer "privada" for ana; an expired
-# account), a Samba AD DC dc.pruebas.lan behind a veth pair (share
-# "dominio", printer "impresora", ana's Kerberos ticket), gnome-keyring, GVfs and cupsd.
-# All of it ends with the script, whose files are then searched for the test passwords.
+# Runs TEST_BINARY beside Samba on 127.0.0.1 refusing guests, a Samba AD DC with ana's ticket,
+# gnome-keyring, GVfs and cupsd, then searches every file they made for the test passwords.
 set -euo pipefail
 . "$(dirname "$0")/../support/fixture.sh"
 fixture_lock "$0" "$@"
@@ -75,16 +72,8 @@ for _ in $(seq 200); do
 done
 ip link set mapeo-id-d netns "$dc_pid"
 export KRB5_CONFIG="$w/krb5.conf" KRB5CCNAME="FILE:$w/krb5cc"
-cat >"$KRB5_CONFIG" <<CONF
-[libdefaults]
-    default_realm = PRUEBAS.LAN
-    dns_lookup_kdc = false
-    dns_lookup_realm = false
-[realms]
-    PRUEBAS.LAN = {
-        kdc = 10.214.0.2
-    }
-CONF
+printf '%s\n' "[libdefaults]" "default_realm = PRUEBAS.LAN" "dns_lookup_kdc = false" \
+    "dns_lookup_realm = false" "[realms]" "PRUEBAS.LAN = {" "kdc = 10.214.0.2" "}" >"$KRB5_CONFIG"
 
 # --- Samba on 127.0.0.1: guests refused, everything for ana.
 s="$w/samba"

@@ -1,5 +1,4 @@
-// The order in which a connection offers the user's identities, a restore's one question per
-// server, and where typed passwords never go, against a fake keyring and a scripted dialog.
+// The identities a connection offers, in order, against a fake keyring and a scripted dialog.
 #include <gtest/gtest.h>
 
 #include "drives/frmmain.h"
@@ -27,8 +26,7 @@ protected:
         credentials->RegisterPrompt(&prompt);
     }
 
-    // Offers identities until `accepts` takes one; returns what was offered, in order, and
-    // the sequence's code when none was taken.
+    // What is offered until `accepts` takes one; `code` is the sequence's when none is.
     std::vector<std::string> Walk(Sequence& s, const std::function<bool(const Offer&)>& accepts,
                                   DWORD* code = nullptr, bool saveHere = true) {
         static const char* names[] = {"none", "ticket", "saved", "guest", "typed"};
@@ -68,8 +66,7 @@ TEST_F(IdentityTest, TicketThenKeyringThenGuestThenTheDialogAgainAfterEachRefusa
               (std::vector<std::string>{"\\\\srv\\datos 1326 ana", "\\\\srv\\datos 1326 ana"}));
 }
 
-// Anyone on the network may announce the name: what the user keeps for it must not go there
-// unasked, and what is typed for that address must not be kept under the name.
+// Anyone may announce the name: the name's saved password must not go to that address.
 TEST_F(IdentityTest, AServerReachedAtAnAnnouncedHostGetsOnlyWhatIsTypedForIt) {
     ticket = true;
     store->saved["srv"] = {"ana", "DOM", platform::SecureString("bien")};

@@ -1,5 +1,4 @@
-// The one builder of smb:// addresses: what it encodes, and what it refuses because libsmbclient,
-// GVfs or CUPS's smbspool would read a different server or share out of it.
+// smb:// addresses: encoded, or refused where some reader would find another server in them.
 #include <gtest/gtest.h>
 
 #include "platform/linux/smb_uri.h"

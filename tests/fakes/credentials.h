@@ -1,5 +1,4 @@
-// Stand-ins for the user's keyring and for the credentials dialog. The dialog answers from a
-// script, in order, and with no answer left the user cancels; it records each question as
+// A keyring, and a dialog answering from a script (then cancelling), noting each question as
 // "target authError user".
 #pragma once
 

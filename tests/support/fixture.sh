@@ -1,5 +1,4 @@
-# What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
-# processes all end with the fixture, and servers that keep every file below its folder $w.
+# Sourced by the integration fixtures: the lock, namespaces, and servers keeping files in $w.
 
 # Runs the calling script ("$0" "$@") again under /tmp/mapeo-netns.lock, held by flock alone.
 fixture_lock() {

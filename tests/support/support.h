@@ -1,5 +1,4 @@
-// What every test uses: a throw-away folder, something held open in it, and QString printed
-// readably by GoogleTest.
+// A throw-away folder, something held open, and QString printed readably by GoogleTest.
 #pragma once
 
 #include <fcntl.h>
@@ -45,8 +44,7 @@ private:
     QTemporaryDir dir_;
 };
 
-// A file held open, or a working folder, as an editor or a terminal of the user's holds them
-// until it closes; held by this process, which the user's programs include.
+// A file held open, or a working folder, as the user's editor or terminal holds them.
 class Holder {
 public:
     enum Kind { File, WorkingFolder };

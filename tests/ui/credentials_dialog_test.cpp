@@ -1,5 +1,4 @@
-// The network credentials dialog as the user meets it: what Aceptar and Cancelar hand back,
-// and what a refusal looks like.
+// The credentials dialog: what Aceptar and Cancelar hand back, and what a refusal shows.
 #include <gtest/gtest.h>
 
 #include <QTest>
