@@ -26,26 +26,20 @@ protected:
         credentials->RegisterPrompt(&prompt);
     }
 
-    // What is offered until `accepts` takes one; `code` is the sequence's when none is.
-    std::vector<std::string> Walk(Sequence& s, const std::function<bool(const Offer&)>& accepts,
-                                  DWORD* code = nullptr, bool saveHere = true) {
+    // What is offered until ana's password is.
+    static std::vector<std::string> Walk(Sequence& s) {
         static const char* names[] = {"none", "ticket", "saved", "guest", "typed"};
         std::vector<std::string> offered;
         Offer offer;
         while (s.Next(true, "GRUPO", RunHere, &offer)) {
             offered.push_back(std::string(names[int(offer.source)]) +
                               (offer.cred.user.empty() ? "" : ":" + offer.cred.user));
-            if (accepts(offer)) {
-                s.Accepted(saveHere, RunHere);
-                return offered;
+            if (offer.cred.user == "ana" && offer.cred.password.view() == "bien") {
+                s.Accepted(true, RunHere);
+                break;
             }
         }
-        if (code)
-            *code = s.Code();
         return offered;
-    }
-    static bool AnasPassword(const Offer& o) {
-        return o.cred.user == "ana" && o.cred.password.view() == "bien";
     }
 
     bool ticket = false;
@@ -59,7 +53,7 @@ TEST_F(IdentityTest, TicketThenKeyringThenGuestThenTheDialogAgainAfterEachRefusa
     store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
     prompt.answers = {{"ana", "mal"}, {"DOM\\ana", "bien"}};
     Sequence s(*credentials, "srv", "datos", true, true);
-    EXPECT_EQ(Walk(s, AnasPassword),
+    EXPECT_EQ(Walk(s),
               (std::vector<std::string>{"ticket", "saved:ana", "guest", "typed:ana", "typed:ana"}));
     // The saved entry's user is shown with the refusal; the second refusal keeps what was typed.
     EXPECT_EQ(prompt.asked,
@@ -72,35 +66,11 @@ TEST_F(IdentityTest, AServerReachedAtAnAnnouncedHostGetsOnlyWhatIsTypedForIt) {
     store->saved["srv"] = {"ana", "DOM", platform::SecureString("bien")};
     prompt.answers = {{"ana", "bien", true}};
     Sequence s(*credentials, "srv", "datos", true, true, "192.0.2.5");
-    EXPECT_EQ(Walk(s, AnasPassword), (std::vector<std::string>{"guest", "typed:ana"}));
+    EXPECT_EQ(Walk(s), (std::vector<std::string>{"guest", "typed:ana"}));
     EXPECT_EQ(prompt.asked, std::vector<std::string>{"\\\\srv\\datos (192.0.2.5) 0 "})
         << "the dialog says where the password goes";
     EXPECT_EQ(store->reads, 0);
     EXPECT_EQ(store->writes, 0) << "remembered for the name, it would go to the name's server";
-}
-
-TEST_F(IdentityTest, ARestoreAsksOncePerServer) {
-    prompt.answers = {{"ana", "mal"}, {"ana", "bien"}};
-    {
-        const platform::RestoreScope restore(*credentials);
-        Sequence first(*credentials, "srv", "uno", false, false);
-        Walk(first, AnasPassword);
-        Sequence second(*credentials, "SRV", "dos", false, false);
-        EXPECT_EQ(Walk(second, AnasPassword), (std::vector<std::string>{"guest", "typed:ana"}));
-        EXPECT_EQ(prompt.asked.size(), 2u) << "the second share got the accepted answer";
-
-        // A cancel stands for the rest of its server.
-        DWORD code = 0;
-        Sequence other(*credentials, "otro", "uno", false, false);
-        Walk(other, AnasPassword, &code);
-        Sequence again(*credentials, "otro", "dos", false, false);
-        Walk(again, AnasPassword, &code);
-        EXPECT_EQ(code, platform::ERROR_CANCELLED);
-        EXPECT_EQ(prompt.asked.size(), 3u);
-    }
-    Sequence later(*credentials, "srv", "dos", false, false);
-    Walk(later, AnasPassword);
-    EXPECT_EQ(prompt.asked.size(), 4u) << "after the restore the dialog asks again";
 }
 
 TEST_F(IdentityTest, NoTypedPasswordReachesTheMappingFileOrAMessage) {
