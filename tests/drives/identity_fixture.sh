@@ -15,9 +15,7 @@ fixture_folder mapeo-id
 FIXTURE_LOGS=("samba/log.*" dc/samba.out cups/error_log)
 # Accounts the servers map their users to, visible in these namespaces only.
 cp /etc/passwd /etc/group "$w/"
-for u in ana:2001 caducada:2002; do
-    echo "${u%:*}:x:${u#*:}:2001::/nonexistent:/usr/sbin/nologin" >>"$w/passwd"
-done
+printf '%s:x:%s:2001::/nonexistent:/usr/sbin/nologin\n' ana 2001 caducada 2002 >>"$w/passwd"
 echo "mapeoid:x:2001:" >>"$w/group"
 mount --bind "$w/passwd" /etc/passwd
 mount --bind "$w/group" /etc/group
@@ -77,9 +75,8 @@ printf '%s\n' "[libdefaults]" "default_realm = PRUEBAS.LAN" "dns_lookup_kdc = fa
 
 # --- Samba on 127.0.0.1: guests refused, everything for ana.
 s="$w/samba"
-mkdir -p "$w/privado/carpeta/sub" "$w/otro" "$w/spool" "$w/printed"
+mkdir -p "$w/privado/carpeta" "$w/otro" "$w/spool" "$w/printed"
 printf 'secreto\n' >"$w/privado/secreto.txt"
-printf 'dentro\n' >"$w/privado/carpeta/dentro.txt"
 chmod -R a+rwX "$w/privado" "$w/otro" "$w/printed"
 chmod 1777 "$w/spool"
 {
@@ -116,7 +113,6 @@ done
 klist -s || { echo "no Kerberos ticket"; exit 1; }
 
 export QT_QPA_PLATFORM=offscreen MAPEO_ID_SERVER=127.0.0.1 MAPEO_ID_DC=dc.pruebas.lan
-export MAPEO_ID_PRINTED="$w/printed"
 rc=0
 "$bin" "$@" 2>&1 | tee "$w/test.log" || rc=$?
 # No test password may be left in any file (the keyring is encrypted with its own password).

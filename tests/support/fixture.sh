@@ -58,11 +58,9 @@ fixture_printer() {
 # smbd with configuration $1, in a session of its own as it signals its process group on
 # exit, until smbclient with the other arguments lists its shares.
 fixture_smbd() {
-    local conf=$1
-    shift
-    setsid smbd --foreground --no-process-group -s "$conf" >"$conf.out" 2>&1 &
+    setsid smbd --foreground --no-process-group -s "$1" >"$1.out" 2>&1 &
     for _ in $(seq 100); do
-        smbclient -s "$conf" -L //127.0.0.1 "$@" >/dev/null 2>&1 && return
+        smbclient -s "$1" -L //127.0.0.1 "${@:2}" >/dev/null 2>&1 && return
         sleep 0.1
     done
     echo "smbd did not start"
