@@ -25,8 +25,9 @@ bool Put(const std::string& file, const char* section, const char* key, const ch
 TEST(ProfileRead, NamesCommentsAndOlderEncodingsReadAsOnWindows) {
     TempDir d;
     // Names match without case or blanks, the first duplicate wins, a ';' hides a key.
-    d.Write("a.ini", "[ Unidades ]\r\n  unidad1 \t=  \"\\\\srv\\docs\" \t\r\nLetra1=J:\r\n"
-                     "LETRA1=K:\r\n;MAPEAR1=1\r\n[unidades]\r\nK2=other section\r\n");
+    d.Write("a.ini",
+            "[ Unidades ]\r\n  unidad1 \t=  \"\\\\srv\\docs\" \t\r\nLetra1=J:\r\n"
+            "LETRA1=K:\r\n;MAPEAR1=1\r\n[unidades]\r\nK2=other section\r\n");
     EXPECT_EQ(Get(d.Path("a.ini"), "UNIDADES", "UNIDAD1"), "\\\\srv\\docs");
     EXPECT_EQ(Get(d.Path("a.ini"), "unidades", "LETRA1"), "J:");
     EXPECT_EQ(Get(d.Path("a.ini"), "UNIDADES", "MAPEAR1"), "-");
