@@ -80,8 +80,12 @@ namespace {
 class FakeFolder : public Folder {
 public:
     explicit FakeFolder(FakeFolderContent c) : c_(std::move(c)) {}
-    std::optional<std::vector<std::string>> Files() override { return c_.files; }
-    std::optional<std::vector<std::string>> SubFolders() override { return c_.folders; }
+    std::optional<std::vector<std::string>> Files() override {
+        return c_.listable ? std::optional(c_.files) : std::nullopt;
+    }
+    std::optional<std::vector<std::string>> SubFolders() override {
+        return c_.listable ? std::optional(c_.folders) : std::nullopt;
+    }
 
 private:
     FakeFolderContent c_;

@@ -1,4 +1,5 @@
-// Stand-ins for the browser's enumeration and folder readers, and the main window's rows.
+// Stand-ins for the browser's services: the enumeration and folder readers, recording every
+// call, and the main window's rows.
 #pragma once
 
 #include <QColor>
@@ -31,7 +32,8 @@ inline FakeRecord Leaf(platform::DWORD type, std::string remote,
     return {type, display, platform::RESOURCEUSAGE_CONNECTABLE, std::move(remote), {}};
 }
 
-// A neighbourhood by container ("" is the whole network), with the system's buffer protocol.
+// A neighbourhood described container by container ("" is the whole network), handed out
+// with the system's buffer protocol.
 class FakeNetEnumeration : public platform::NetEnumeration {
 public:
     platform::DWORD WNetOpenEnumA(platform::DWORD scope, platform::DWORD type,
@@ -67,6 +69,7 @@ private:
 
 struct FakeFolderContent {
     std::vector<std::string> files, folders;
+    bool listable = true;  // found, but its contents may not be read
 };
 
 class FakeFileSystemObject : public platform::FileSystemObject {
