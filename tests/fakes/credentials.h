@@ -31,8 +31,7 @@ public:
     }
 
     std::map<std::string, platform::NetCredential> saved;
-    int reads = 0;
-    int writes = 0;
+    int reads = 0, writes = 0;
 };
 
 class FakeCredentialPrompt final : public platform::CredentialPrompt {

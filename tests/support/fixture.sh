@@ -60,8 +60,7 @@ fixture_printer() {
 fixture_smbd() {
     setsid smbd --foreground --no-process-group -s "$1" >"$1.out" 2>&1 &
     for _ in $(seq 100); do
-        smbclient -s "$1" -L //127.0.0.1 "${@:2}" >/dev/null 2>&1 && return
-        sleep 0.1
+        smbclient -s "$1" -L //127.0.0.1 "${@:2}" &>/dev/null && return; sleep 0.1
     done
     echo "smbd did not start"
     return 1
@@ -92,10 +91,7 @@ fixture_cups() {
         "PageLog $c/page_log" "Sandboxing Relaxed" "SystemGroup root" >"$c/cups-files.conf"
     cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
     export CUPS_SERVER="$c/run/cups.sock"
-    for _ in $(seq 100); do
-        [ -S "$CUPS_SERVER" ] && return
-        sleep 0.1
-    done
+    for _ in $(seq 100); do [ -S "$CUPS_SERVER" ] && return; sleep 0.1; done
     echo "cupsd did not start"
     return 1
 }
