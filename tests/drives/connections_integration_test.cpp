@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
 #include <QThread>
 
 #include "drives/frmmain.h"
@@ -85,13 +86,14 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
     return {};
 }
 
-// Mapeo's start-up over the user's mapping file `ini`, on the real services.
+// Mapeo's start-up over the user's mapping file `ini` (none when null), on the real services.
 struct StartUp {
     explicit StartUp(const char* ini) {
         const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/.config/mapeo");
         QDir().mkpath(folder);
         QFile file(folder + QStringLiteral("/MAPEO.INI"));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.remove();
+        if (ini && file.open(QIODevice::WriteOnly))
             file.write(ini);
         file.close();
         window.Form_Load();
@@ -226,6 +228,20 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
 }
 
+TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
+    support::TempDir etc;
+    const QByteArray table =
+        "[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n";
+    platform::SystemFileSystem().MakeFolder(etc.Path("xdg/mapeo"));
+    etc.Write("xdg/mapeo/MAPEO.INI", table);
+    qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(etc.Path("none") + ':' + etc.Path("xdg")));
+    StartUp start(nullptr);
+    qunsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(platform::MappingFilePath())));
+    EXPECT_EQ(etc.Read("xdg/mapeo/MAPEO.INI"), table);
+}
+
 TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
     ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
     {
@@ -245,6 +261,21 @@ TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
     }
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_FALSE(QFileInfo::exists(ShareMountDir()));
+}
+
+TEST_F(Connections, AShareTheUserMountedStaysMountedAfterTheDriveGoes) {
+    QProcess gio;
+    gio.start("gio", {"mount", "--anonymous", "smb://127.0.0.1/publico"});
+    ASSERT_TRUE(gio.waitForFinished(30000) && gio.exitCode() == 0);
+    // GVfs's FUSE bridge shows a new mount a moment later.
+    for (int i = 0; i < 200 && !QFileInfo::exists(ShareMountDir()); ++i)
+        QThread::msleep(50);
+    ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_EQ(Cancel("J:"), 0u);
+    EXPECT_FALSE(IsLink(Link("J:")));
+    EXPECT_EQ(Read(ShareMountDir() + "/hola.txt"), Hola);
+    gio.start("gio", {"mount", "--unmount", "smb://127.0.0.1/publico"});
+    gio.waitForFinished(30000);
 }
 
 TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
