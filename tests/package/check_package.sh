@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the built Debian package without installing it: its contents, lintian, the desktop
-# entry and AppStream metadata, the version the program reports, the sign-in entry it writes,
-# and that only the echo helper is ever given a capability.
+# entry and AppStream metadata, the program's version and sign-in entry, and that only the
+# echo helper is ever given a capability.
 #   check_package.sh SOURCE_DIR   (the package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb)
 # Exit 77 when the package has not been built (bash scripts/package.sh builds it).
 set -uo pipefail
@@ -27,19 +27,12 @@ check() {  # WHAT COMMAND...
     if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failed=1; fi
 }
 
-echo "== $(basename "$deb"): $(stat -c %s "$deb") bytes"
-dpkg-deb -c "$deb" | awk '{print "   ", $1, $3, $6}'
-
 has_all() {
     local f
     for f in usr/bin/mapeo "$helper" "usr/share/applications/$app_id.desktop" \
         "usr/share/metainfo/$app_id.metainfo.xml" usr/share/icons/hicolor/scalable/apps/mapeo.svg \
         usr/share/man/man1/mapeo.1.gz usr/share/doc/mapeo/copyright; do
         [ -f "$root/$f" ] || { echo "     missing: $f"; return 1; }
-    done
-    for f in 48 256; do  # a PNG's width and height: big-endian words at bytes 16 and 20
-        [ "$(od -An -tu4 --endian=big -j16 -N8 "$root/usr/share/icons/hicolor/${f}x$f/apps/mapeo.png" |
-            tr -s ' ')" = " $f $f" ] || { echo "     no $f-pixel icon"; return 1; }
     done
     [ "$(ls "$root")" = usr ] || { echo "     something outside /usr"; return 1; }
 }
@@ -93,18 +86,12 @@ expect_run() {
     [ "$got" = "$1" ] || { echo "     ${*:2}: got [$got], expected [$1]"; return 1; }
 }
 set_cap="setcap cap_net_raw+ep /$helper;"
-drop_cap="setcap -r /$helper;"
 check "postinst gives cap_net_raw to the echo helper and to nothing else" \
     expect_run "${set_cap}exit 0" postinst configure 1 0
-check "postinst passes over a missing helper" expect_run "exit 0" postinst configure 0 0
 check "postinst still succeeds when setcap fails, and sets no setuid instead" \
     expect_run "${set_cap}exit 0" postinst configure 1 1
-check "prerm takes the capability off the helper before dpkg removes it" \
-    expect_run "${drop_cap}exit 0" prerm remove 1 0
 check "prerm takes the capability off the helper before dpkg replaces it" \
-    expect_run "${drop_cap}exit 0" prerm upgrade 1 0
+    expect_run "setcap -r /$helper;exit 0" prerm upgrade 1 0
 check "prerm passes over a missing helper" expect_run "exit 0" prerm remove 0 0
-check "no file of the package carries a capability of its own" \
-    test -z "$(getcap -r "$root" 2>/dev/null)"
 
 exit "$failed"
