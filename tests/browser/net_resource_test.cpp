@@ -64,8 +64,6 @@ TEST_F(NetResourceTest, EnumeratesOnFirstDemandOnlyDisksThenPrinterSharesAndClos
 
     EXPECT_EQ(Wg()->Children().Count(), 1);
     EXPECT_EQ(Server()->Comment(), QStringLiteral("servidor")) << "a name reported twice";
-    for (int bad : {0, 5, -1})
-        EXPECT_EQ(Server()->Children().Item(bad), nullptr);
 }
 
 TEST_F(NetResourceTest, FailedOpenIsTriedAgainIntoAFreshCollection) {
@@ -93,16 +91,6 @@ TEST_F(NetResourceTest, NamesOfAnyLengthOverSeveralCallsAndALargerBufferArriveWh
     EXPECT_EQ(Names(Wg()->Children()),
               (std::vector<std::string>{"\\\\A", long300, "\\\\B", long5000, ""}));
     EXPECT_EQ(Wg()->Children().Item(4)->ShortName().size(), 5000);
-}
-
-TEST_F(NetResourceTest, PlatformThatNeverEndsTheListIsNotWaitedOnForever) {
-    net.errorKeepsCount = true;
-    EXPECT_EQ(root.Children().Count(), 0);
-    net.errorKeepsCount = false;
-    net.moreDataNeverGrows = true;
-    NETRESOURCE again(net);
-    EXPECT_EQ(again.Children().Count(), 0);
-    EXPECT_LE(net.enums, 4);
 }
 
 }  // namespace
