@@ -66,9 +66,6 @@ def bad_datagrams(relates):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
-    def log_message(self, *args):
-        pass
-
     def answer(self, status, headers, body=b""):
         self.send_response(status)
         for name, value in headers.items():
