@@ -46,13 +46,6 @@ check "lintian reports no errors" lintian --fail-on error "$deb"
 check "the menu entry is valid" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
 check "the metadata and the menu entry it launches are valid" \
     appstreamcli validate-tree --no-net "$root"
-manual_clean() {
-    local warnings
-    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
-        "$root/usr/share/man/man1/mapeo.1.gz" 2>&1 >/dev/null)"
-    [ -z "$warnings" ] || { echo "$warnings"; return 1; }
-}
-check "the manual page formats without warnings" manual_clean
 
 # The packaged program itself, against a configuration folder of the test's own.
 program="$root/usr/bin/mapeo"
