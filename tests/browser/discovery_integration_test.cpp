@@ -109,8 +109,6 @@ TEST_F(Discovery, WsDiscoveryServerWalksDownToAFileAndHandsTheShareToRowThree) {
         window.tvwNetwork->Find(wsdServer + "\\publico\\Documentos\\Informes\\2024\\resumen.txt");
     ASSERT_NE(file, nullptr);
 
-    window.tvwNetwork->setCurrentItem(file);
-    EXPECT_EQ(window.Text1->text(), KeyedTree::Key(file));
     window.tvwNetwork_NodeClick(publico);
     EXPECT_EQ(window.Text1->text(), wsdServer + QStringLiteral("\\publico"))
         << "the name, not the address";
