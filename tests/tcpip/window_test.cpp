@@ -42,29 +42,6 @@ TEST(OctetBoxes, AnythingButASixteenBitWholeNumberIsRefusedBeforeAnyProbe) {
     }
 }
 
-TEST(FourthOctetScan, ProbesUpTo255ListsTheAnsweringWithTheirNameAndCarriesTheRecordOver) {
-    TesterRig rig;
-    rig.Boxes(QStringLiteral("10.0.0.250"));
-    rig.echo.answering = {QStringLiteral("10.0.0.251"), QStringLiteral("10.0.0.253")};
-    rig.resolver.answers[QStringLiteral("ip:10.0.0.251")] = QStringLiteral("uno.oficina");
-    rig.w().Command2_Click();
-    EXPECT_EQ(rig.Probed(), Range(QStringLiteral("10.0.0."), 250, 255));
-    EXPECT_EQ(rig.w().Text1[3]->text(), QStringLiteral("255"));
-    EXPECT_EQ(rig.ui.yields, 12);
-    EXPECT_EQ(rig.Found(), QStringList({"10.0.0.251 <-> uno.oficina", "10.0.0.253 <-> "}));
-    EXPECT_EQ(rig.Log().mid(6 + 7 + 3, 2), QStringList({"0 bytes", "Enviando sondeo"}))
-        << "a silent probe after a reply still shows the data left in the record";
-}
-
-TEST(TwoOctetScan, RestartsTheFourthOctetAtItsStartWithAYieldPerThirdOctet) {
-    TesterRig rig;
-    rig.Boxes(QStringLiteral("10.0.254.254"));
-    rig.w().Command4_Click();
-    EXPECT_EQ(rig.Probed(), Range(QStringLiteral("10.0.254."), 254, 255) +
-                                Range(QStringLiteral("10.0.255."), 254, 255));
-    EXPECT_EQ(rig.ui.yields, 4 * 2 + 2);
-}
-
 TEST(CloseDuringScan, TheScanEndsAndTheWindowGoesOnlyOnceEveryScanHasUnwound) {
     TesterRig rig;
     rig.Boxes(QStringLiteral("10.0.254.0"));
