@@ -150,7 +150,8 @@ TEST_F(Discovery, EachWorkgroupIsListedOnceWithItsServersWhateverTheirSources) {
     groups.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     ASSERT_EQ(groups, expected);
-    EXPECT_EQ(ShortNames(*Provider().Children().Item(Env("MAPEO_DSC_NB_WORKGROUP"))), QStringList{Env("MAPEO_DSC_NB_SERVER")})
+    EXPECT_EQ(ShortNames(*Provider().Children().Item(Env("MAPEO_DSC_NB_WORKGROUP"))),
+              QStringList{Env("MAPEO_DSC_NB_SERVER")})
         << "seen by SMB1 browsing and WS-Discovery, listed once";
     // DNS-SD: a server with no workgroup goes under the local one.
     NETRESOURCE* server = Provider()

@@ -13,8 +13,8 @@
 namespace {
 
 using namespace platform::discovery;
-using wsd::MatchKind;
 using platform::smbenum::Entry;
+using wsd::MatchKind;
 
 const QString Ns =
     "xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\" "
@@ -112,8 +112,7 @@ TEST(WsDiscoveryMetadata, HostileMetadataGivesNoEntry) {
          {Metadata("EQUIPO/Workgroup:GR|UPO"), Metadata("&l9;/Workgroup:GRUPO", Laughs),
           Metadata("EQUIPO&e;", "<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/hostname\">]>"),
           Metadata("EQUIPO", {}, otherPub), Metadata("EQUIPO", {}, Ns, "Get"),
-          Metadata("EQUIPO<b>x</b>"),
-          Metadata("EQUIPO").replace("wsdp:Host>", "wsdp:Otro>"),
+          Metadata("EQUIPO<b>x</b>"), Metadata("EQUIPO").replace("wsdp:Host>", "wsdp:Otro>"),
           Metadata("EQUIPO") + QByteArray(wsd::MaxMetadataBytes, ' ')})
         EXPECT_FALSE(wsd::ParseMetadata(bad)) << bad.left(200).toStdString();
 }
