@@ -1,5 +1,5 @@
-// The Linux back ends without a network: how the echo socket's packets are read, what the echo
-// helper refuses, and a user name too long for the tester's buffer.
+// The Linux echo back end without a network: how the echo socket's packets are read and what
+// the echo helper refuses.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -11,7 +11,6 @@
 #include "platform/echo.h"
 #include "platform/linux/icmp_helper.h"
 #include "platform/linux/icmp_packets.h"
-#include "platform/security.h"
 
 namespace {
 
@@ -147,16 +146,6 @@ TEST(EchoHelper, RefusesEveryMalformedRequestWithItsStatus) {
     const Bytes tagged = request(77, "10.0.0.5", 0, 15, 15);
     EXPECT_EQ(helper::CheckRequest(tagged.data(), tagged.size(), false).request.tag, 77u)
         << "the refusal names the request";
-}
-
-TEST(SystemServices, AUserNameTooLongForTheBufferWritesNothing) {
-    char name[256];
-    DWORD size = sizeof name;
-    ASSERT_TRUE(SystemSecurity().GetUserNameA(name, &size));
-    std::memset(name, '#', sizeof name);
-    --size;
-    EXPECT_FALSE(SystemSecurity().GetUserNameA(name, &size));
-    EXPECT_EQ(name[0], '#') << "a failed call writes nothing";
 }
 
 }  // namespace
