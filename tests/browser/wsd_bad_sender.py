@@ -80,9 +80,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = "/flood" if self.path.startswith("/flood/") else self.path
         try:
             if path == "/meta-oversize":
-                self.answer(200, {"Content-Length": str(10 * 1024 * 1024)})
-                for _ in range(10 * 1024):
-                    self.wfile.write(b"<" * 1024)
+                self.answer(200, {"Content-Length": str(10 * 1024 * 1024)}, b"<" * 10 * 1024 * 1024)
             elif path == "/meta-endless":
                 self.answer(200, {"Connection": "close"})
                 while True:

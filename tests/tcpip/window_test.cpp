@@ -112,7 +112,7 @@ TEST(ScanYields, ActBetweenStepsAndTheLookAheadChangesNothingSeen) {
         Case("a whole fourth octet", "10.0.0.0", fourth, {}, Range("10.0.0.", 0, 255)),
     };
     for (const auto& c : cases) {
-        TesterRig plain, ahead(TesterRig::Probes::Ahead);
+        TesterRig plain, ahead("escaner.txt", TesterRig::Probes::Ahead);
         for (TesterRig* rig : {&plain, &ahead}) {
             for (const char* prefix : {"10.0.0.", "11.0.0.", "10.0.5.", "10.0.254.", "10.0.255."})
                 for (int n : {0, 3, 7, 200, 252, 254})
