@@ -27,10 +27,6 @@ struct Engine {
     fakes::FakeAhead ahead{echo};
     fakes::FakeWinSock sockets{events};
     TCPICP module{echo, sockets, ui};
-    explicit Engine(bool lookAhead = false) {
-        if (lookAhead)
-            echo.ahead = &ahead;
-    }
 };
 
 TEST(SocketsStartup, AFailedStartupShowsItsOwnMessageOnlyAndAsksForVersionOneOne) {
@@ -45,7 +41,8 @@ TEST(SocketsStartup, AFailedStartupShowsItsOwnMessageOnlyAndAsksForVersionOneOne
 }
 
 TEST(LookAhead, GuessedProbesGoOutOnePerMillisecondNeverMoreThanTheWindow) {
-    Engine e(true);
+    Engine e;
+    e.echo.ahead = &e.ahead;
     e.ahead.silenceMs = 1000;  // long silences: the window, not the time-out, bounds what is out
     QStringList hosts;
     for (int i = 256; i < 256 + 356; ++i)
