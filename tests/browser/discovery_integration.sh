@@ -1,8 +1,7 @@
 #!/bin/bash
-# Runs the browser's integration test in the client namespace of the network that
-# scripts/discovery-network.sh builds (wsdd, Avahi, SMB1 browsing), then once more with a
-# sender of bad WS-Discovery answers on the same network. Everything is removed on exit,
-# whatever happens. Usage: discovery_integration.sh TEST_BINARY
+# Runs the browser's integration test in the client namespace of scripts/discovery-network.sh's
+# network, then again with a bad WS-Discovery sender on it; all is removed on exit.
+# Usage: discovery_integration.sh TEST_BINARY
 set -u
 HERE="$(cd "$(dirname "$0")" && pwd)"
 . "$HERE/../support/fixture.sh"

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""A WS-Discovery device that answers every Probe with what only a real network can send:
-oversize and unrelated answers, metadata that is endless, slow, oversize or a redirect, and a
-flood of devices. (Which messages parse, the unit tests check.) It serves that metadata over
-HTTP on port 5357 and writes the path of every request it gets, one a line, to REQUESTS_FILE.
-Every name it hands out contains "MALO".
+"""A WS-Discovery device answering every Probe with what only a real network sends: oversize and
+unrelated answers, metadata endless, slow, oversize or a redirect, and a flood of devices, every
+name with "MALO". Serves that metadata on port 5357 and logs each request path to REQUESTS_FILE.
     wsd_bad_sender.py ADDRESS REQUESTS_FILE
 """
 import http.server
@@ -68,9 +66,6 @@ def bad_datagrams(relates):
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
-    def log_message(self, *args):
-        pass
-
     def answer(self, status, headers, body=b""):
         self.send_response(status)
         for name, value in headers.items():
@@ -85,9 +80,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = "/flood" if self.path.startswith("/flood/") else self.path
         try:
             if path == "/meta-oversize":
-                self.answer(200, {"Content-Length": str(10 * 1024 * 1024)})
-                for _ in range(10 * 1024):
-                    self.wfile.write(b"<" * 1024)
+                self.answer(200, {"Content-Length": str(10 * 1024 * 1024)}, b"<" * 10 * 1024 * 1024)
             elif path == "/meta-endless":
                 self.answer(200, {"Connection": "close"})
                 while True:

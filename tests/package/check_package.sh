@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the built Debian package without installing it: its contents, lintian, the desktop
-# entry and AppStream metadata, the version the program reports, the sign-in entry it writes,
-# and that only the echo helper is ever given a capability.
+# entry and AppStream metadata, the program's version, and that only the echo helper is ever
+# given a capability.
 #   check_package.sh SOURCE_DIR   (the package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb)
 # Exit 77 when the package has not been built (bash scripts/package.sh builds it).
 set -uo pipefail
@@ -27,19 +27,12 @@ check() {  # WHAT COMMAND...
     if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failed=1; fi
 }
 
-echo "== $(basename "$deb"): $(stat -c %s "$deb") bytes"
-dpkg-deb -c "$deb" | awk '{print "   ", $1, $3, $6}'
-
 has_all() {
     local f
     for f in usr/bin/mapeo "$helper" "usr/share/applications/$app_id.desktop" \
         "usr/share/metainfo/$app_id.metainfo.xml" usr/share/icons/hicolor/scalable/apps/mapeo.svg \
         usr/share/man/man1/mapeo.1.gz usr/share/doc/mapeo/copyright; do
         [ -f "$root/$f" ] || { echo "     missing: $f"; return 1; }
-    done
-    for f in 48 256; do  # a PNG's width and height: big-endian words at bytes 16 and 20
-        [ "$(od -An -tu4 --endian=big -j16 -N8 "$root/usr/share/icons/hicolor/${f}x$f/apps/mapeo.png" |
-            tr -s ' ')" = " $f $f" ] || { echo "     no $f-pixel icon"; return 1; }
     done
     [ "$(ls "$root")" = usr ] || { echo "     something outside /usr"; return 1; }
 }
@@ -53,24 +46,9 @@ check "lintian reports no errors" lintian --fail-on error "$deb"
 check "the menu entry is valid" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
 check "the metadata and the menu entry it launches are valid" \
     appstreamcli validate-tree --no-net "$root"
-manual_clean() {
-    local warnings
-    warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
-        "$root/usr/share/man/man1/mapeo.1.gz" 2>&1 >/dev/null)"
-    [ -z "$warnings" ] || { echo "$warnings"; return 1; }
-}
-check "the manual page formats without warnings" manual_clean
 
-# The packaged program itself, against a configuration folder of the test's own.
-program="$root/usr/bin/mapeo"
 check "mapeo --version names the package's version, $version" \
-    test "$("$program" --version)" = "mapeo $version"
-sign_in_entry() {
-    local entry="$work/config/autostart/mapeo-reconectar.desktop"
-    XDG_CONFIG_HOME="$work/config" "$program" --al-iniciar >/dev/null &&
-        desktop-file-validate "$entry" && grep -qx 'Exec=mapeo --reconectar' "$entry"
-}
-check "mapeo --al-iniciar writes a valid sign-in entry" sign_in_entry
+    test "$("$root/usr/bin/mapeo" --version)" = "mapeo $version"
 
 # The maintainer scripts, run against a setcap that only records its arguments, with and
 # without a helper in place: /usr/libexec is a scratch tmpfs in a mount namespace of their own.
@@ -93,18 +71,12 @@ expect_run() {
     [ "$got" = "$1" ] || { echo "     ${*:2}: got [$got], expected [$1]"; return 1; }
 }
 set_cap="setcap cap_net_raw+ep /$helper;"
-drop_cap="setcap -r /$helper;"
 check "postinst gives cap_net_raw to the echo helper and to nothing else" \
     expect_run "${set_cap}exit 0" postinst configure 1 0
-check "postinst passes over a missing helper" expect_run "exit 0" postinst configure 0 0
 check "postinst still succeeds when setcap fails, and sets no setuid instead" \
     expect_run "${set_cap}exit 0" postinst configure 1 1
-check "prerm takes the capability off the helper before dpkg removes it" \
-    expect_run "${drop_cap}exit 0" prerm remove 1 0
 check "prerm takes the capability off the helper before dpkg replaces it" \
-    expect_run "${drop_cap}exit 0" prerm upgrade 1 0
+    expect_run "setcap -r /$helper;exit 0" prerm upgrade 1 0
 check "prerm passes over a missing helper" expect_run "exit 0" prerm remove 0 0
-check "no file of the package carries a capability of its own" \
-    test -z "$(getcap -r "$root" 2>/dev/null)"
 
 exit "$failed"

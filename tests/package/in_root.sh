@@ -8,9 +8,8 @@ set -u
 deb="$1"
 helper=/usr/libexec/mapeo/mapeo-echo
 failed=0
-check() {
-    what="$1"
-    shift
+check() {  # WHAT COMMAND...
+    what="$1" && shift
     if "$@"; then echo "ok   $what"; else echo "FAIL $what" && failed=1 && return 1; fi
 }
 # As nobody, with a home of its own.
@@ -31,8 +30,6 @@ printf '[UNIDADES]\r\nUNIDAD1=\\\\servidor\\recurso\r\nLETRA1=J:\r\nMAPEAR1=0\r\
 chown -R nobody:nogroup "$home"
 check "mapeo --reconectar with no marked rows ends with 0, with no display, and adds the sign-in entry" \
     as_user mapeo --reconectar --al-iniciar
-check "the sign-in entry is in the user's autostart folder" \
-    test -f "$home/.config/autostart/mapeo-reconectar.desktop"
 check "mapeo carries no capability, no setuid, no setgid" \
     test -z "$(getcap /usr/bin/mapeo)" -a ! -u /usr/bin/mapeo -a ! -g /usr/bin/mapeo
 helper_capable() { getcap "$helper" | grep -Eq "^$helper cap_net_raw[=+]ep\$"; }
@@ -46,9 +43,6 @@ check "apt removes the program" test ! -e /usr/bin/mapeo -a ! -e "$helper"
 check "removing leaves the user's mapping file and sign-in entry" test -f \
     "$home/.config/mapeo/MAPEO.INI" -a -f "$home/.config/autostart/mapeo-reconectar.desktop"
 apt-get purge -y mapeo >/dev/null 2>&1
-check "purging makes dpkg forget the package" \
-    sh -c '! dpkg-query -W -f="\${db:Status-Abbrev}\n" mapeo 2>/dev/null | grep -q "^[ihr]"'
 check "purging leaves no folder of the package" test ! -e /usr/libexec/mapeo
-check "purging leaves the user's mapping file" test -f "$home/.config/mapeo/MAPEO.INI"
 rm -rf "$home"
 exit "$failed"

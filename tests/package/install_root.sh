@@ -27,28 +27,19 @@ dependencies() {
 key="$(printf '%s\n' "$suite" "$arch" "$(dependencies)" | sha256sum | cut -c1-16)"
 tarball="$cache/install-root-$suite-$arch-$key.tar"
 
-case "$mode" in
-path) echo "$tarball" && exit 0 ;;
-prepare) ;;
-*) echo "$usage" >&2 && exit 2 ;;
-esac
+[ "$mode" = path ] && echo "$tarball" && exit 0
+[ "$mode" = prepare ] || { echo "$usage" >&2 && exit 2; }
 
-not_prepared() {
-    echo "Install test root not prepared ($*): the install test will be skipped."
-    exit 0
-}
+not_prepared() { echo "Install test root not prepared ($*): the install test will be skipped." && exit 0; }
 
 [ ! -f "$tarball" ] || { echo "Install test root: kept in $tarball" && exit 0; }
 [ "$(id -u)" = 0 ] || not_prepared "mmdebstrap's root mode needs root"
 command -v mmdebstrap >/dev/null || not_prepared "mmdebstrap is not installed"
-probe="$(mktemp)"
-timeout 20 /usr/lib/apt/apt-helper download-file "$mirror/debian/dists/$suite/InRelease" \
-    "$probe" >/dev/null 2>&1 || { rm -f "$probe" && not_prepared "$mirror cannot be reached"; }
-rm -f "$probe"
-
 mkdir -p "$cache"
 work="$(mktemp -d "$cache/.install-root.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+timeout 20 /usr/lib/apt/apt-helper download-file "$mirror/debian/dists/$suite/InRelease" \
+    "$work/probe" >/dev/null 2>&1 || not_prepared "$mirror cannot be reached"
 dependencies >"$work/dependencies"
 echo "Install test root: making it from $mirror with $(wc -l <"$work/dependencies") dependencies"
 start=$SECONDS

@@ -24,8 +24,7 @@ tarball="$(bash "$here/install_root.sh" path "$src")"
 work="$(mktemp -d /var/tmp/mapeo-install-test.XXXXXX)"
 trap 'rm -rf --one-file-system "$work"' EXIT
 start=$SECONDS
-mkdir "$work/root"
-tar -xf "$tarball" -C "$work/root"
+mkdir "$work/root" && tar -xf "$tarball" -C "$work/root"
 cp "$deb" "$here/in_root.sh" "$work/root/tmp/"
 # /proc, /sys and terminals of the new namespaces; they go when the namespaces do.
 # shellcheck disable=SC2016
@@ -38,7 +37,6 @@ unshare --mount --net --pid --fork --kill-child -- sh -c '
 status=$?
 grep -E '^(ok|FAIL) ' "$work/log"
 [ "$status" = 0 ] && echo "install test passed in $((SECONDS - start)) s" && exit 0
-echo "--- end of the install log ---"
-tail -n 40 "$work/log"
+echo "--- end of the install log ---" && tail -n 40 "$work/log"
 echo "install test FAILED after $((SECONDS - start)) s"
 exit 1

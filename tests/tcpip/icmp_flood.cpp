@@ -6,9 +6,6 @@
 #include <sys/socket.h>
 
 #include <cstdio>
-#include <cstring>
-#include <thread>
-#include <vector>
 
 #include "platform/linux/icmp_packets.h"
 
@@ -16,7 +13,7 @@ namespace {
 
 constexpr int Batch = 64;
 
-void Flood(in_addr to, unsigned seed) {
+void Flood(in_addr to) {
     const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
     if (fd < 0) {
         std::perror("icmp_flood: socket");
@@ -30,8 +27,7 @@ void Flood(in_addr to, unsigned seed) {
     mmsghdr messages[Batch] = {};
     for (int i = 0; i < Batch; ++i) {
         std::uint8_t* p = packets[i];
-        const platform::icmp::Probe other{to.s_addr, std::uint16_t(seed), std::uint16_t(i << 8),
-                                          true};
+        const platform::icmp::Probe other{to.s_addr, 0xF100, std::uint16_t(i << 8), true};
         platform::icmp::BuildEchoRequest(other, "Enviando sondeo", 15, p, sizeof packets[i]);
         p[0] = p[2] = p[3] = 0;  // a reply, its checksum made again
         const std::uint16_t sum = platform::icmp::InternetChecksum(p, sizeof packets[i]);
@@ -55,10 +51,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: icmp_flood ADDRESS\n");
         return 2;
     }
-    std::vector<std::thread> threads;
-    for (unsigned i = 0; i < 2; ++i)
-        threads.emplace_back(Flood, to, 0xF100 + i);
-    for (std::thread& t : threads)
-        t.join();
+    Flood(to);
     return 1;
 }

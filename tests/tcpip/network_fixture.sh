@@ -3,9 +3,8 @@
 #   mapeo-tc-client  10.231.0.1/24, routes that refuse sends, dnsmasq on 127.0.0.1
 #   mapeo-tc-peer    10.231.0.2/24, forwards, "unreachable" for 10.232/16, no route to 10.233/16;
 #                    of 10.237.0.0/24 it answers for a handful and drops the rest silently
-# The set-ups: datagram ICMP sockets; raw sockets as root; neither; and the echo helper with
-# cap_net_raw for a user who may open neither. Everything is removed, and the helper's
-# capability taken back, on exit, even after a failure.
+# Set-ups: datagram ICMP sockets; raw sockets as root; neither; the echo helper with cap_net_raw
+# for a user who may open neither. All is removed, the capability too, on exit.
 # Usage: network_fixture.sh TEST_BINARY HELPER FLOOD
 set -uo pipefail
 . "$(dirname "$0")/../support/fixture.sh"
@@ -33,9 +32,8 @@ ip netns add $P
 ip link add mtc-c0 netns $C type veth peer name mtc-p0 netns $P
 ip -n $C addr add 10.231.0.1/24 dev mtc-c0
 ip -n $P addr add 10.231.0.2/24 dev mtc-p0
-for ns in $C $P; do ip -n $ns link set lo up; done
-ip -n $C link set mtc-c0 up
-ip -n $P link set mtc-p0 up
+ip -n $C link set lo up; ip -n $C link set mtc-c0 up
+ip -n $P link set lo up; ip -n $P link set mtc-p0 up
 ip -n $C route add default via 10.231.0.2
 ip -n $C route add unreachable 10.234.0.0/16
 ip -n $C route add prohibit 10.235.0.0/16

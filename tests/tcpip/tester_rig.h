@@ -34,7 +34,6 @@ struct TesterRig {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->Form_Load();
     }
-    explicit TesterRig(Probes probes) : TesterRig("escaner.txt", probes) {}
     ~TesterRig() { delete window.data(); }
     tcpip::FRMTCPIP& w() { return *window; }
     void Boxes(const QString& dotted) {
