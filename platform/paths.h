@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -11,6 +12,9 @@ std::string ConfigHome();
 std::string SettingsFolder();
 std::string MappingFilePath();    // MAPEO.INI
 std::string MappingBackupPath();  // MAPEO.BAK
+// Mapping files an administrator deployed for every user of this machine, in the order they are
+// looked for; the first that exists is read when the user has none.
+std::vector<std::string> SystemMappingFilePaths();
 // Folder holding one entry per connected drive letter.
 std::string DrivesFolder();
 // Entries the desktop starts at each sign-in.
