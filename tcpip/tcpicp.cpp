@@ -86,7 +86,7 @@ void TCPICP::Send_Echo(const QString& host, ECHO_REPLY& reply) {
     Sockets_Initialize();
     const platform::HANDLE handle = echo_.IcmpCreateFile();
     const bool noEcho = handle == platform::InvalidHandleValue();
-    const QString why = noEcho ? QString::fromLocal8Bit(echo_.LastErrorText()) : QString();
+    const QString why = noEcho ? QString::fromStdString(echo_.LastErrorText()) : QString();
 
     ECHO_REPLY buffer;
     std::memcpy(&buffer, &reply, sizeof buffer);
