@@ -34,6 +34,10 @@ QString AutostartEntry() {
 
 int Add_Autostart_Entry(platform::FileSystem& files, const std::string& folder, std::ostream& out,
                         std::ostream& err) {
+    if (folder.empty()) {
+        Print(out, texts::AutostartNotNeeded);
+        return ExitOk;
+    }
     const std::string path = folder + '/' + AutostartEntryName;
     platform::Status written = files.MakeFolder(folder);
     if (written)
@@ -49,6 +53,10 @@ int Add_Autostart_Entry(platform::FileSystem& files, const std::string& folder, 
 
 int Remove_Autostart_Entry(platform::FileSystem& files, const std::string& folder,
                            std::ostream& out, std::ostream& err) {
+    if (folder.empty()) {
+        Print(out, texts::AutostartNotNeeded);
+        return ExitOk;
+    }
     const std::string path = folder + '/' + AutostartEntryName;
     if (!files.NormalFileExists(path)) {
         Print(out, texts::AutostartAbsent.arg(QString::fromStdString(path)));
@@ -114,9 +122,12 @@ std::optional<int> Run_Without_Window(const Request& request, platform::FileSyst
             Print(err, request.refusal);
             return ExitUsage;
         case Action::ShowHelp:
-            Print(out, texts::Help.arg(
-                           QString::fromStdString(mappingFile),
-                           QString::fromStdString(autostartFolder + '/' + AutostartEntryName)));
+            Print(out,
+                  texts::Help.arg(QString::fromLocal8Bit(mappingFile.c_str()),
+                                  autostartFolder.empty()
+                                      ? texts::NoAutostartEntry
+                                      : QString::fromLocal8Bit(
+                                            (autostartFolder + '/' + AutostartEntryName).c_str())));
             return ExitOk;
         case Action::ShowVersion:
             Print(out, texts::Version.arg(QStringLiteral(MAPEO_VERSION)));

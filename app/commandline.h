@@ -41,7 +41,8 @@ enum class QtArguments { NotYetTaken, Taken };
 // `args` without the program's name.
 Request Parse_Arguments(const QStringList& args, QtArguments qt);
 
-// What runs without any window: the version, the help, a refusal and the autostart entry.
+// What runs without any window: the version, the help, a refusal and the autostart entry
+// (none where `autostartFolder` is empty: the system reconnects by itself).
 // Returns the exit status, or nothing when the request needs Qt (the window, the restore).
 std::optional<int> Run_Without_Window(const Request& request, platform::FileSystem& files,
                                       const std::string& autostartFolder,
