@@ -25,14 +25,22 @@ Rows DefaultRows() {
                    QString::fromLatin1(devices[i]), 0};
     return rows;
 }
+// The file the system's own writer makes of those rows, key by key in row order: what a save
+// must leave, whatever the writer does with blanks and line ends.
 QByteArray DefaultFile() {
-    QByteArray s = "[UNIDADES]\r\n";
+    support::TempDir d;
+    const std::string file = d.Path("MAPEO.INI");
     for (int i = 0; i < drives::RowCount; ++i) {
-        const QByteArray n = QByteArray::number(i + 1);
-        s += "UNIDAD" + n + "=" + DefaultRows()[i].path.toUtf8() + "\r\nLETRA" + n + "=" +
-             DefaultRows()[i].device.toUtf8() + "\r\nMAPEAR" + n + "=0\r\n";
+        const drives::RowKeys keys = drives::Row_Keys(i);
+        const auto put = [&](const QString& key, const QString& value) {
+            platform::WritePrivateProfileStringA("UNIDADES", key.toLocal8Bit().constData(),
+                                                 value.toLocal8Bit().constData(), file.c_str());
+        };
+        put(keys.path, DefaultRows()[i].path);
+        put(keys.device, DefaultRows()[i].device);
+        put(keys.mark, QStringLiteral("0"));
     }
-    return s;
+    return d.Read("MAPEO.INI");
 }
 
 // The real services, but writes fail `failures` times and the file-system call named in
@@ -105,7 +113,8 @@ TEST(SaveMappings, WritesThe36KeysInRowOrderThatReadBackAsTheyStand) {
     rows[0] = {QStringLiteral("\\\\srv\\Año & $(rm -rf ~) %2 ") + QString(300, u'p'), "J:", 1};
     rows[1] = {QStringLiteral("\\\\a\\b\nMAPEAR2=1"), "K:", 2};
     ASSERT_TRUE(f.file.SaveMappings(rows));
-    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1").toUtf8(), rows[0].path.toUtf8().left(254));
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1").toLocal8Bit(),
+              rows[0].path.toLocal8Bit().left(254));
     EXPECT_EQ(f.file.ReadMappingValue("MAPEAR1"), "1");
     EXPECT_EQ(f.file.ReadMappingValue("MAPEAR2"), "0") << "only 1 is saved, and no line break "
                                                           "plants a key";
@@ -130,7 +139,7 @@ TEST(SaveMappings, AFailingWriteIsTriedOnceMoreThenReportedWithItsReasonAndTheOl
     f.services.failures = 2;
     const Status saved = f.file.SaveMappings(DefaultRows());
     EXPECT_EQ(std::tuple(bool(saved), saved.reason, f.services.writes),
-              std::tuple(false, std::string("no queda espacio en el disco"), 2))
+              std::tuple(false, platform::ErrorText(ENOSPC), 2))
         << "one retry, not a loop";
     EXPECT_EQ(f.Ini(), original);
     EXPECT_FALSE(f.Leftover() || f.dir.Exists("cfg/MAPEO.BAK"));
@@ -144,7 +153,7 @@ TEST(SaveMappings, ABackupOrAReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
         const QByteArray original = f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\viejo\\a\r\n");
         f.services.failing = step;
         const Status saved = f.file.SaveMappings(DefaultRows());
-        EXPECT_EQ(saved.reason, "permiso denegado") << step;
+        EXPECT_EQ(saved.reason, platform::ErrorText(EACCES)) << step;
         EXPECT_EQ(f.Ini(), original) << step;
         EXPECT_FALSE(f.Leftover()) << step;
     }
