@@ -57,3 +57,15 @@ if reason="$(as_root bash tests/package/install_test.sh --probe .)"; then
 else
     echo "Install test skipped: $reason"
 fi
+
+# The Windows build and its tests under Wine, when Qt for Windows is at hand: the archive
+# MAPEO_QT_WINDOWS names, the one CI keeps beside the clone, or a build in the cache. Building
+# Qt itself is left to scripts/build-windows.sh, run by hand once (about half an hour).
+qt_windows=${MAPEO_QT_WINDOWS:-../shared/windows/qt6-base-6.4.2-mingw64.tar.xz}
+if [ -f "$qt_windows" ]; then
+    MAPEO_QT_WINDOWS=$(readlink -f "$qt_windows") bash scripts/test-windows.sh
+elif [ -f "${XDG_CACHE_HOME:-$HOME/.cache}/mapeo/qt6-mingw64/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    bash scripts/test-windows.sh
+else
+    echo "Windows build and tests skipped: no Qt for Windows (MAPEO_QT_WINDOWS, $qt_windows or ~/.cache/mapeo/)"
+fi
