@@ -17,8 +17,11 @@ Request Refuse(const QString& why) {
 }
 
 // Runs "mapeo" through the PATH, so the entry follows the installed program and, with
-// TryExec, does nothing once the program is gone.
-QString AutostartEntry() {
+// TryExec, does nothing once the program is gone. A disabled entry stands in for an
+// administrator's entry of the same name, which the desktop then skips.
+QString AutostartEntry(bool enabled) {
+    const QString on = enabled ? QStringLiteral("true") : QStringLiteral("false");
+    const QString hidden = enabled ? QStringLiteral("false") : QStringLiteral("true");
     return QStringLiteral(
                "[Desktop Entry]\n"
                "Type=Application\n"
@@ -28,47 +31,74 @@ QString AutostartEntry() {
                "TryExec=mapeo\n"
                "Icon=mapeo\n"
                "Terminal=false\n"
-               "X-GNOME-Autostart-enabled=true\n")
-        .arg(texts::AutostartName, texts::AutostartComment);
+               "X-GNOME-Autostart-enabled=%3\n"
+               "Hidden=%4\n")
+        .arg(texts::AutostartName, texts::AutostartComment, on, hidden);
 }
 
-int Add_Autostart_Entry(platform::FileSystem& files, const std::string& folder, std::ostream& out,
-                        std::ostream& err) {
-    if (folder.empty()) {
-        Print(out, texts::AutostartNotNeeded);
-        return ExitOk;
-    }
-    const std::string path = folder + '/' + AutostartEntryName;
+QString Entry_Path(const std::string& folder) {
+    return QString::fromStdString(folder + '/' + AutostartEntryName);
+}
+
+bool Write_Autostart_Entry(platform::FileSystem& files, const std::string& folder, bool enabled,
+                           std::ostream& err) {
     platform::Status written = files.MakeFolder(folder);
     if (written)
-        written = files.WriteWholeFile(path, AutostartEntry().toStdString());
-    if (!written) {
-        Print(err, texts::AutostartWriteFailed.arg(QString::fromStdString(path),
+        written = files.WriteWholeFile(Entry_Path(folder).toStdString(),
+                                       AutostartEntry(enabled).toStdString());
+    if (!written)
+        Print(err, texts::AutostartWriteFailed.arg(Entry_Path(folder),
                                                    QString::fromStdString(written.reason)));
-        return ExitFailed;
-    }
-    Print(out, texts::AutostartAdded.arg(QString::fromStdString(path)));
-    return ExitOk;
+    return bool(written);
 }
 
-int Remove_Autostart_Entry(platform::FileSystem& files, const std::string& folder,
-                           std::ostream& out, std::ostream& err) {
-    if (folder.empty()) {
+int Add_Autostart_Entry(platform::FileSystem& files, const Places& places, std::ostream& out,
+                        std::ostream& err) {
+    if (places.autostartFolder.empty()) {
         Print(out, texts::AutostartNotNeeded);
         return ExitOk;
     }
-    const std::string path = folder + '/' + AutostartEntryName;
-    if (!files.NormalFileExists(path)) {
-        Print(out, texts::AutostartAbsent.arg(QString::fromStdString(path)));
+    if (!Write_Autostart_Entry(files, places.autostartFolder, true, err))
+        return ExitFailed;
+    Print(out, texts::AutostartAdded.arg(Entry_Path(places.autostartFolder)));
+    return ExitOk;
+}
+
+int Remove_Autostart_Entry(platform::FileSystem& files, const Places& places, std::ostream& out,
+                           std::ostream& err) {
+    if (places.autostartFolder.empty()) {
+        Print(out, texts::AutostartNotNeeded);
         return ExitOk;
     }
-    if (const platform::Status deleted = files.DeleteFile(path); !deleted) {
-        Print(err, texts::AutostartDeleteFailed.arg(QString::fromStdString(path),
-                                                    QString::fromStdString(deleted.reason)));
+    const QString path = Entry_Path(places.autostartFolder);
+    // Deleting the user's entry would let an administrator's of the same name run again.
+    for (const std::string& folder : places.systemAutostartFolders) {
+        if (!files.NormalFileExists(Entry_Path(folder).toStdString()))
+            continue;
+        if (!Write_Autostart_Entry(files, places.autostartFolder, false, err))
+            return ExitFailed;
+        Print(out, texts::AutostartHidden.arg(path, Entry_Path(folder)));
+        return ExitOk;
+    }
+    if (!files.NormalFileExists(path.toStdString())) {
+        Print(out, texts::AutostartAbsent.arg(path));
+        return ExitOk;
+    }
+    if (const platform::Status deleted = files.DeleteFile(path.toStdString()); !deleted) {
+        Print(err, texts::AutostartDeleteFailed.arg(path, QString::fromStdString(deleted.reason)));
         return ExitFailed;
     }
-    Print(out, texts::AutostartRemoved.arg(QString::fromStdString(path)));
+    Print(out, texts::AutostartRemoved.arg(path));
     return ExitOk;
+}
+
+// The table a run would read: the user's own, or the administrator's while the user has none.
+QString Table_In_Use(platform::FileSystem& files, const drives::MappingLocation& mapping) {
+    const QString own = QString::fromStdString(mapping.file);
+    const std::optional<std::string> source = drives::Mapping_Source(files, mapping);
+    if (!source || *source == mapping.file)
+        return own;
+    return texts::SystemTable.arg(QString::fromStdString(*source), own);
 }
 
 }  // namespace
@@ -114,28 +144,24 @@ Request Parse_Arguments(const QStringList& args, QtArguments qt) {
 }
 
 std::optional<int> Run_Without_Window(const Request& request, platform::FileSystem& files,
-                                      const std::string& autostartFolder,
-                                      const std::string& mappingFile, std::ostream& out,
-                                      std::ostream& err) {
+                                      const Places& places, std::ostream& out, std::ostream& err) {
     switch (request.action) {
         case Action::Refuse:
             Print(err, request.refusal);
             return ExitUsage;
         case Action::ShowHelp:
-            Print(out,
-                  texts::Help.arg(QString::fromLocal8Bit(mappingFile.c_str()),
-                                  autostartFolder.empty()
-                                      ? texts::NoAutostartEntry
-                                      : QString::fromLocal8Bit(
-                                            (autostartFolder + '/' + AutostartEntryName).c_str())));
+            Print(out, texts::Help.arg(Table_In_Use(files, places.mapping),
+                                       places.autostartFolder.empty()
+                                           ? texts::NoAutostartEntry
+                                           : Entry_Path(places.autostartFolder)));
             return ExitOk;
         case Action::ShowVersion:
             Print(out, texts::Version.arg(QStringLiteral(MAPEO_VERSION)));
             return ExitOk;
         case Action::AddAutostart:
-            return Add_Autostart_Entry(files, autostartFolder, out, err);
+            return Add_Autostart_Entry(files, places, out, err);
         case Action::RemoveAutostart:
-            return Remove_Autostart_Entry(files, autostartFolder, out, err);
+            return Remove_Autostart_Entry(files, places, out, err);
         case Action::OpenWindow:
         case Action::Reconnect:
             break;

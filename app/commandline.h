@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "drives/frmmain.h"
 #include "platform/filesystem.h"
@@ -41,13 +42,18 @@ enum class QtArguments { NotYetTaken, Taken };
 // `args` without the program's name.
 Request Parse_Arguments(const QStringList& args, QtArguments qt);
 
+// Where the command line looks and writes.
+struct Places {
+    drives::MappingLocation mapping;
+    std::string autostartFolder;                      // the user's sign-in entries
+    std::vector<std::string> systemAutostartFolders;  // an administrator's, for every user
+};
+
 // What runs without any window: the version, the help, a refusal and the autostart entry
 // (none where `autostartFolder` is empty: the system reconnects by itself).
 // Returns the exit status, or nothing when the request needs Qt (the window, the restore).
 std::optional<int> Run_Without_Window(const Request& request, platform::FileSystem& files,
-                                      const std::string& autostartFolder,
-                                      const std::string& mappingFile, std::ostream& out,
-                                      std::ostream& err);
+                                      const Places& places, std::ostream& out, std::ostream& err);
 
 inline constexpr const char* AutostartEntryName = "mapeo-reconectar.desktop";
 

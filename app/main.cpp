@@ -9,6 +9,7 @@
 #include "app/toolwindow.h"
 #include "browser/frmnwcheck.h"
 #include "drives/frmmain.h"
+#include "platform/credentials.h"
 #include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
@@ -23,15 +24,38 @@
 #include "platform/sockets.h"
 #include "platform/windowservices.h"
 #include "tcpip/frmtcpip.h"
+#include "ui/frmcredenciales.h"
+
+namespace {
+
+// The network credentials dialog, offered to the network back ends while this lives, and only
+// where someone can answer it: elsewhere a share that wants a password is refused (1326)
+// without waiting for an answer nobody can give.
+class RegisteredCredentialsDialog {
+public:
+    RegisteredCredentialsDialog() {
+        if (app::Can_Show_Boxes())
+            platform::SystemCredentials().RegisterPrompt(&prompt_);
+    }
+    ~RegisteredCredentialsDialog() { platform::SystemCredentials().RegisterPrompt(nullptr); }
+    RegisteredCredentialsDialog(const RegisteredCredentialsDialog&) = delete;
+    RegisteredCredentialsDialog& operator=(const RegisteredCredentialsDialog&) = delete;
+
+private:
+    ui::DialogPrompt prompt_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    const app::Places places{drives::System_Mapping_Location(), platform::AutostartFolder(),
+                             platform::SystemAutostartFolders()};
     const app::Request request = app::Parse_Arguments(args, app::QtArguments::NotYetTaken);
-    if (const auto status = app::Run_Without_Window(
-            request, platform::SystemFileSystem(), platform::AutostartFolder(),
-            platform::MappingFilePath(), std::cout, std::cerr))
+    if (const auto status = app::Run_Without_Window(request, platform::SystemFileSystem(), places,
+                                                    std::cout, std::cerr))
         return *status;
     if (request.action == app::Action::Reconnect)
         app::Prepare_Restore_Platform();
@@ -40,19 +64,20 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("mapeo"));
     if (const auto status = app::Run_Without_Window(
             app::Parse_Arguments(QApplication::arguments().mid(1), app::QtArguments::Taken),
-            platform::SystemFileSystem(), platform::AutostartFolder(), platform::MappingFilePath(),
-            std::cout, std::cerr))
+            platform::SystemFileSystem(), places, std::cout, std::cerr))
         return *status;
 
+    const RegisteredCredentialsDialog credentialsDialog;
     if (request.action == app::Action::Reconnect) {
         // With nobody to answer a box, the messages go to standard error instead.
         app::ConsoleMessages console(platform::SystemWindowServices(), std::cerr);
         platform::WindowServices& ui =
             app::Can_Show_Boxes() ? platform::SystemWindowServices() : console;
+        // The rows restore as the user: a server that wants a password asks once.
+        const platform::RestoreScope restore(platform::SystemCredentials());
         return app::Reconnect_Stored_Rows(
             {platform::SystemProfileFile(), platform::SystemFileSystem(),
-             platform::SystemNetConnections(), platform::SystemShell(), ui,
-             drives::System_Mapping_Location()},
+             platform::SystemNetConnections(), platform::SystemShell(), ui, places.mapping},
             std::cerr);
     }
 
@@ -61,7 +86,7 @@ int main(int argc, char** argv) {
     drives::frmMain main(
         drives::MainServices{platform::SystemProfileFile(), platform::SystemFileSystem(),
                              platform::SystemNetConnections(), platform::SystemShell(),
-                             platform::SystemWindowServices(), drives::System_Mapping_Location()},
+                             platform::SystemWindowServices(), places.mapping},
         drives::ToolWindows{[&] { showTester(); }, [&] { showBrowser(); }});
 
     app::Main_Window_Rows rows(main);
@@ -80,6 +105,9 @@ int main(int argc, char** argv) {
     showBrowser = [&] { browserWindow.Show(); };
     showTester = [&] { testerWindow.Show(); };
 
-    main.Form_Load();
+    {
+        const platform::RestoreScope restore(platform::SystemCredentials());
+        main.Form_Load();
+    }
     return QApplication::exec();
 }

@@ -8,7 +8,7 @@ namespace app::texts {
 // %1: the version.
 inline const QString Version = QStringLiteral("mapeo %1\n");
 
-// %1: the mapping file, %2: the autostart entry.
+// %1: the table in use (the mapping file, or SystemTable), %2: the autostart entry.
 inline const QString Help = QStringLiteral(
     "Uso: mapeo [OPCIÓN]\n"
     "Conecta las unidades J: a R: y los puertos LPT1: a LPT3: a recursos compartidos de la\n"
@@ -19,7 +19,8 @@ inline const QString Help = QStringLiteral(
     "                       como conectadas, con los mismos mensajes. Sin pantalla, los\n"
     "                       mensajes se escriben en la salida de errores.\n"
     "      --al-iniciar     hace que cada inicio de sesión ejecute «mapeo --reconectar»\n"
-    "      --no-al-iniciar  deja de hacerlo\n"
+    "      --no-al-iniciar  deja de hacerlo, aunque la entrada la haya puesto el\n"
+    "                       administrador para todos los usuarios\n"
     "  -h, --help           muestra esta ayuda y termina\n"
     "      --version        muestra la versión y termina\n"
     "\n"
@@ -33,6 +34,12 @@ inline const QString Help = QStringLiteral(
     "Tabla de conexiones: %1\n"
     "Entrada de inicio de sesión: %2\n");
 
+// The administrator's table read while the user has none. %1: that file, %2: the user's.
+inline const QString SystemTable = QStringLiteral(
+    "%1\n"
+    "  (la del administrador, para todos los usuarios; «Guardar Cambios» escribe la suya en\n"
+    "  %2, que desde entonces es la que vale)");
+
 // %1: the option or argument as given.
 inline const QString UnknownOption = QStringLiteral("mapeo: opción desconocida: %1\n");
 inline const QString UnexpectedArgument = QStringLiteral("mapeo: argumento no esperado: %1\n");
@@ -45,6 +52,10 @@ inline const QString AutostartAdded =
     QStringLiteral("Cada inicio de sesión reconectará las filas guardadas como conectadas (%1).\n");
 inline const QString AutostartRemoved =
     QStringLiteral("Los inicios de sesión ya no reconectarán las filas (%1 borrado).\n");
+// %1: the user's entry, %2: the administrator's entry it hides.
+inline const QString AutostartHidden = QStringLiteral(
+    "Los inicios de sesión ya no reconectarán las filas (%1 oculta la entrada del "
+    "administrador %2).\n");
 inline const QString AutostartAbsent =
     QStringLiteral("Los inicios de sesión no reconectaban las filas (%1 no existe).\n");
 inline const QString AutostartWriteFailed = QStringLiteral("mapeo: no se pudo escribir %1: %2\n");

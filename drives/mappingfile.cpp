@@ -74,19 +74,47 @@ int Read_Mark_Number(const QString& text) {
     return static_cast<int>(rounded);
 }
 
+std::optional<std::string> Mapping_Source(platform::FileSystem& files,
+                                          const MappingLocation& location) {
+    if (files.NormalFileExists(location.file))
+        return location.file;
+    for (const std::string& file : location.systemFiles) {
+        const platform::Status readable = files.CanReadFile(file);
+        if (readable || readable.targetExists)
+            return file;
+    }
+    return std::nullopt;
+}
+
 MappingFile::MappingFile(platform::ProfileFile& profile, platform::FileSystem& files,
                          MappingLocation location)
-    : profile_(profile), files_(files), location_(std::move(location)) {}
+    : profile_(profile), files_(files), location_(std::move(location)), source_(location_.file) {}
 
 bool MappingFile::MappingFileExists() {
-    return files_.NormalFileExists(location_.file);
+    const std::optional<std::string> source = Mapping_Source(files_, location_);
+    source_ = source.value_or(location_.file);
+    if (!source)
+        return false;
+    const auto unreadable = [&](const std::string& why) {
+        return AppError{ErrPathFileAccess,
+                        texts::MappingUnreadable.arg(QString::fromLocal8Bit(source_.c_str()),
+                                                     QString::fromStdString(why))};
+    };
+    if (const platform::Status readable = files_.CanReadFile(source_); !readable)
+        throw unreadable(readable.reason);
+    // Not one key in the section: whatever the file holds, it is no table.
+    std::vector<char> names(ValueBufferSize, '\0');
+    if (profile_.GetPrivateProfileStringA(Section, nullptr, "", names.data(), ValueBufferSize,
+                                          source_.c_str()) == 0)
+        throw unreadable(texts::NoMappingKeys.toStdString());
+    return true;
 }
 
 QString MappingFile::ReadMappingValue(const QString& key) {
     std::vector<char> buffer(ValueBufferSize, '\0');
     const QByteArray k = key.toLocal8Bit();
     const platform::DWORD count = profile_.GetPrivateProfileStringA(
-        Section, k.constData(), "", buffer.data(), ValueBufferSize, location_.file.c_str());
+        Section, k.constData(), "", buffer.data(), ValueBufferSize, source_.c_str());
     return QString::fromLocal8Bit(buffer.data(), std::min<qsizetype>(count, ValueBufferSize - 1));
 }
 
@@ -126,14 +154,16 @@ platform::Status MappingFile::SaveMappings(const std::array<MappingRow, RowCount
     }
     if (platform::Status flushed = files_.FlushFile(fresh); !flushed)
         return failed(flushed);
-    // The backup is made once, by the first save that finds a mapping file and no backup.
-    if (MappingFileExists()) {
+    // The backup is made once, by the first save that finds a file of the user's own and no
+    // backup; a table read from the administrator's file has nothing to back up.
+    if (files_.NormalFileExists(location_.file)) {
         platform::Status backup = files_.CopyFileNoReplace(location_.file, location_.backup);
         if (!backup && !backup.targetExists)
             return failed(backup);
     }
     if (platform::Status replaced = files_.ReplaceFile(fresh, location_.file); !replaced)
         return failed(replaced);
+    source_ = location_.file;  // from now on the user's own file is the table
     return {};
 }
 

@@ -3,7 +3,9 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/filesystem.h"
 #include "platform/paths.h"
@@ -22,14 +24,23 @@ struct MappingRow {
 
 struct MappingLocation {
     std::string folder;
-    std::string file;
+    std::string file;  // the user's own: read when it exists, and the only one ever written
     std::string backup;
+    // An administrator's files for every user, looked for in this order when the user has
+    // none; they are only ever read.
+    std::vector<std::string> systemFiles{};
 };
 
-// Where the system keeps the file; only the program and its real-server tests ask.
+// Where the system keeps the files; only the program and its real-server tests ask.
 inline MappingLocation System_Mapping_Location() {
-    return {platform::SettingsFolder(), platform::MappingFilePath(), platform::MappingBackupPath()};
+    return {platform::SettingsFolder(), platform::MappingFilePath(), platform::MappingBackupPath(),
+            platform::SystemMappingFilePaths()};
 }
+
+// The file a load reads: the user's own when it exists, else the first system file there is
+// something at (what cannot be read there is reported, not passed over); none when neither.
+std::optional<std::string> Mapping_Source(platform::FileSystem& files,
+                                          const MappingLocation& location);
 
 // The keys of the row at `index` (0 to 11); the file counts rows from 1.
 struct RowKeys {
@@ -49,11 +60,14 @@ public:
     MappingFile(platform::ProfileFile& profile, platform::FileSystem& files,
                 MappingLocation location);
 
+    // Picks the file the reads that follow come from (Mapping_Source) and says whether there
+    // is one. One that is there but cannot be read as a table throws AppError: read as empty,
+    // it would blank every row.
     bool MappingFileExists();
     QString ReadMappingValue(const QString& key);
     // Writes the rows beside the old file and puts them in its place only when complete; the
     // first save that finds no backup keeps the old file as the backup. A failure keeps the
-    // old file and says why.
+    // old file and says why. Only the user's own file is written or backed up.
     platform::Status SaveMappings(const std::array<MappingRow, RowCount>& rows);
 
     const MappingLocation& Location() const { return location_; }
@@ -64,6 +78,7 @@ private:
     platform::ProfileFile& profile_;
     platform::FileSystem& files_;
     MappingLocation location_;
+    std::string source_;  // the file the reads come from
 };
 
 }  // namespace drives

@@ -42,6 +42,11 @@ inline const QString LoadError = QStringLiteral("%1\n\n%2");
 inline const QString LoadErrorTitle = QStringLiteral("Inicializando copia!");
 inline const QString InvalidPropertyValue = QStringLiteral("El valor de la propiedad no es válido");
 inline const QString Overflow = QStringLiteral("Desbordamiento");
+// A mapping file that is there but cannot be read as one: the file, then why.
+inline const QString MappingUnreadable =
+    QStringLiteral("No se puede leer la tabla de conexiones %1: %2.");
+inline const QString NoMappingKeys =
+    QStringLiteral("no tiene ninguna clave en la sección [UNIDADES]");
 
 // A save that kept the old file: the error's number, the file, the reason.
 inline const QString SaveFailed = QStringLiteral(

@@ -74,6 +74,32 @@ struct IP_OPTION_INFORMATION {
     UCHAR* OptionsData = nullptr;
 };
 
+// Probes sent ahead of need, so that a scan does not wait for each silent address in turn. A
+// Windows service builds it on IcmpSendEcho2 with an event per probe; a service without it
+// answers nullptr from IcmpEcho::LookAhead() and every probe is sent when it is needed.
+class IcmpEchoAhead {
+public:
+    virtual ~IcmpEchoAhead() = default;
+
+    // Sends one echo request now and returns at once; its Timeout runs from this send. The
+    // result is a ticket for the calls below, or 0 when nothing could be sent (GetLastError()).
+    virtual DWORD IcmpSendEchoAhead(HANDLE IcmpHandle, IPAddr DestinationAddress,
+                                    LPVOID RequestData, WORD RequestSize,
+                                    IP_OPTION_INFORMATION* RequestOptions, DWORD Timeout) = 0;
+    // Waits at most WaitMs for the probe to end. Once it has, writes its outcome into the reply
+    // buffer as IcmpSendEcho would, forgets the ticket and returns the number of replies. While
+    // it is still out, writes nothing, returns 0 and GetLastError() is IP_PENDING.
+    virtual DWORD IcmpCollectEcho(HANDLE IcmpHandle, DWORD Ticket, LPVOID ReplyBuffer,
+                                  DWORD ReplySize, DWORD WaitMs) = 0;
+    // IP_PENDING while the probe is out (as far as the last collect on the handle heard),
+    // otherwise its status; the ticket stays until collected or forgotten.
+    virtual DWORD IcmpEchoStatus(HANDLE IcmpHandle, DWORD Ticket) = 0;
+    // Drops a probe nobody needs any more; an answer that still comes is ignored.
+    virtual void IcmpForgetEcho(HANDLE IcmpHandle, DWORD Ticket) = 0;
+    // Milliseconds on a clock that never goes back: probes ahead are paced on it.
+    virtual std::uint64_t GetTickCount64() = 0;
+};
+
 class IcmpEcho {
 public:
     virtual ~IcmpEcho() = default;
@@ -87,6 +113,9 @@ public:
                                WORD RequestSize, IP_OPTION_INFORMATION* RequestOptions,
                                LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout) = 0;
     virtual BOOL IcmpCloseHandle(HANDLE IcmpHandle) = 0;
+
+    // The look-ahead of this service on the same handles, or nullptr when it has none.
+    virtual IcmpEchoAhead* LookAhead() { return nullptr; }
 
     virtual DWORD GetLastError() const = 0;
     // Reason of the last failure in the user's language, with how to put it right when the

@@ -13,6 +13,10 @@ public:
 
     // True for an existing regular file that is not hidden (a dot file on Linux).
     virtual bool NormalFileExists(const std::string& path) = 0;
+    // Succeeds when `path` is a normal file this user may open for reading. A failure sets
+    // targetExists unless nothing is there: a folder, a file kept from the user or a folder
+    // the user may not look into is something.
+    virtual Status CanReadFile(const std::string& path) = 0;
     // Makes `to` hold what `from` holds, leaving `from` in place; fails, changing nothing and
     // with targetExists set, when `to` already exists.
     virtual Status CopyFileNoReplace(const std::string& from, const std::string& to) = 0;

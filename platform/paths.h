@@ -19,6 +19,9 @@ std::vector<std::string> SystemMappingFilePaths();
 std::string DrivesFolder();
 // Entries the desktop starts at each sign-in.
 std::string AutostartFolder();
+// Folders of the entries an administrator set up for every user's sign-in, most important
+// first; an entry of the user's own with the same file name stands in their place.
+std::vector<std::string> SystemAutostartFolders();
 // File written by the tester's export.
 std::string ScanExportPath();
 

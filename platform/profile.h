@@ -12,7 +12,10 @@ public:
     virtual ~ProfileFile() = default;
 
     // Copies the value (or lpDefault) into lpReturnedString, cut to nSize - 1 bytes and
-    // NUL-terminated; returns the number of bytes copied, without the terminator.
+    // NUL-terminated; returns the number of bytes copied, without the terminator. With
+    // lpKeyName null it copies the section's key names instead, each ended by a NUL and the
+    // list by one more (the count leaves that last NUL out); a list cut short by nSize ends
+    // in two NULs and gives nSize - 2.
     virtual DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                            LPSTR lpReturnedString, DWORD nSize,
                                            LPCSTR lpFileName) = 0;

@@ -10,7 +10,8 @@ struct Status {
     // The system's own number (errno on Linux, GetLastError() on Windows); 0 for success.
     int error = 0;
     std::string reason;  // UTF-8, like every text of texts.h
-    // The call failed only because the name it was to create is taken.
+    // Something stands at the path the call named: for a call that creates, it failed only
+    // because the name is taken.
     bool targetExists = false;
 
     explicit operator bool() const { return error == 0; }

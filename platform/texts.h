@@ -20,12 +20,13 @@ inline constexpr char InputOutput[] = "error de entrada/salida";
 inline constexpr char InvalidParameter[] = "parámetro no válido";
 inline constexpr char NameTooLong[] = "el nombre es demasiado largo";
 
-// No ICMP echo is allowed to this user; %1 is the program's path.
+// No ICMP echo can be sent, not even through the echo helper: %1 is the helper's path, %2 why
+// it could not send either.
 inline constexpr char NoIcmpPermission[] =
-    "el sistema no deja a este usuario enviar ecos ICMP. Para permitirlo, un administrador "
-    "puede ejecutar «sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"», o dar al programa "
-    "la capacidad cap_net_raw con «setcap cap_net_raw+ep %1», como hace la orden de arranque "
-    "del README.";
+    "el sistema no deja a este usuario enviar ecos ICMP, y el ayudante %1 tampoco puede (%2). "
+    "Para permitirlo, un administrador puede abrir los ecos ICMP sin privilegios con «sysctl -w "
+    "net.ipv4.ping_group_range=\"0 2147483647\"», o dar solo al ayudante la capacidad "
+    "cap_net_raw con «setcap cap_net_raw+ep %1».";
 
 // The one network provider this system offers, named as Spanish Windows names it.
 inline constexpr char ProviderName[] = "Red de Microsoft Windows";

@@ -86,7 +86,7 @@ build_qt() {
     apt-get "${apt[@]}" update -qq
     (cd "$work/src" && apt-get "${apt[@]}" source -qq qt6-base)
     local tree
-    tree=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qtbase*' | head -n 1)
+    tree=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
     [ -n "$tree" ] || {
         echo "apt-get source qt6-base gave no source tree" >&2
         exit 1

@@ -2,18 +2,23 @@
 # Sourced by start.sh and test.sh.
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev libglib2.0-dev
-    libcups2-dev libc-ares-dev libavahi-client-dev librsvg2-bin)
+    libcups2-dev libc-ares-dev libavahi-client-dev librsvg2-bin libcap-dev libsecret-1-dev
+    libkrb5-dev)
 # Building the Debian package and checking it (scripts/package.sh, the package tests); the
 # install test makes a clean Debian root with mmdebstrap.
 PACKAGE_PACKAGES=(debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin)
 INSTALL_TEST_PACKAGES=(mmdebstrap)
-# What connecting drives and printer ports, pinging without root, and finding servers that
-# announce themselves through DNS-SD use on a desktop.
-RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin avahi-daemon)
-# Servers and tools the tests start themselves.
+# What connecting drives and printer ports, pinging without root (setcap on the echo helper),
+# and finding servers that announce themselves through DNS-SD use on a desktop; the keyring
+# keeps the passwords the user asks to remember.
+RUN_PACKAGES=(gvfs gvfs-backends gvfs-fuse smbclient cups-client libcap2-bin avahi-daemon
+    gnome-keyring)
+# Servers and tools the tests start themselves (a Samba AD domain controller for Kerberos), and
+# fping, which the benchmarks measure beside the scans.
 TEST_PACKAGES=(libgtest-dev libgmock-dev samba smbclient cups-daemon dbus-daemon gvfs-daemons
     gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth
-    wsdd avahi-daemon avahi-utils python3)
+    wsdd avahi-daemon avahi-utils python3 fping
+    gnome-keyring libsecret-tools krb5-user samba-ad-dc samba-ad-provision winbind)
 # The Windows build (scripts/build-windows.sh): the mingw-w64 cross compiler, Debian's Qt host
 # tools (moc, rcc, uic) and xz for Qt's archive; GoogleTest's sources for the Windows tests.
 WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev

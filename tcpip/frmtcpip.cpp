@@ -82,10 +82,9 @@ class Scan_Guard {
 public:
     explicit Scan_Guard(FRMTCPIP* w) : window_(w) { ++w->scans_; }
     ~Scan_Guard() {
-        if (!window_)
+        if (!window_ || --window_->scans_ > 0)
             return;
-        if (--window_->scans_ > 0)
-            return;
+        window_->tcpicp_->End_Look_Ahead();
         window_->toldBadBox_ = false;
         if (window_->deleteWhenIdle_)
             window_->deleteLater();
@@ -104,6 +103,10 @@ FRMTCPIP::FRMTCPIP(TesterServices services, QWidget* parent)
       services_(services),
       tcpicp_(std::make_shared<TCPICP>(services.echo, services.sockets, services.ui)) {
     Build_Controls();
+    // A host that answered ahead of its step has its name looked up meanwhile.
+    tcpicp_->Answered = [&resolver = services.resolver](const QString& host) {
+        resolver.AddressToHostAhead(host);
+    };
 }
 
 FRMTCPIP::~FRMTCPIP() = default;
@@ -334,7 +337,43 @@ void FRMTCPIP::Command1_Click() {
     Probe_Report(*host, reply, false);
 }
 
-bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply) {
+QStringList FRMTCPIP::Next_Hosts(std::optional<std::int16_t> fourthStart) {
+    const QString two =
+        ui::Trim_Blanks(Text1[0]->text()) + u'.' + ui::Trim_Blanks(Text1[1]->text()) + u'.';
+    const QString three = two + ui::Trim_Blanks(Text1[2]->text()) + u'.';
+    const int last = ScanLastOctet, third = ScanThirdOctet;
+    const int rest = std::max(0, 255 - last);
+    const int perThird = fourthStart ? std::max(0, 256 - *fourthStart) : 0;
+    // The i-th host after this step's: the rest of this fourth-octet run, then the next ones.
+    const auto at = [&](qsizetype i) -> QString {
+        if (i < rest)
+            return three + QString::number(last + 1 + i);
+        if (perThird == 0)
+            return {};
+        const qsizetype j = i - rest;
+        const qsizetype t = third + 1 + j / perThird;
+        if (t > 255)
+            return {};
+        return two + QString::number(t) + u'.' + QString::number(*fourthStart + j % perThird);
+    };
+    // From one step to the next the guess only moves on by one host.
+    Guess& g = guess_;
+    if (g.two == two && g.three == three && g.fourthStart == fourthStart && g.third == third &&
+        g.last + 1 == last && !g.hosts.isEmpty())
+        g.hosts.removeFirst();
+    else
+        g.hosts.clear();
+    g = {two, three, last, third, fourthStart, std::move(g.hosts)};
+    for (qsizetype i = g.hosts.size(); i < LookAheadWindow - 1; ++i) {
+        QString host = at(i);
+        if (host.isNull())
+            break;
+        g.hosts << host;
+    }
+    return g.hosts;
+}
+
+bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> fourthStart) {
     if (k != 9) {
         Toggle(Shape1[k]);
         ++k;
@@ -361,6 +400,7 @@ bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply) {
         return true;
     }
     const std::shared_ptr<TCPICP> engine = tcpicp_;
+    engine->Look_Ahead(Next_Hosts(fourthStart));
     engine->Send_Echo(*host, reply);
     if (!alive)
         return false;
@@ -379,7 +419,7 @@ void FRMTCPIP::Command2_Click() {
     int k = 0;
     ECHO_REPLY reply{};
     while (ScanLastOctet <= 255)
-        if (!Scan_Step(k, reply))
+        if (!Scan_Step(k, reply, std::nullopt))
             return;
 }
 
@@ -396,7 +436,7 @@ void FRMTCPIP::Command4_Click() {
         Text1[2]->setText(QString::number(ScanThirdOctet));
         ScanLastOctet = fourthStart;
         while (ScanLastOctet <= 255)
-            if (!Scan_Step(k, reply))
+            if (!Scan_Step(k, reply, fourthStart))
                 return;
         if (!Yield())
             return;

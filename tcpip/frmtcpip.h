@@ -102,8 +102,11 @@ private:
     // One pass of the event loop; false when the window was closed or destroyed meanwhile,
     // and then nothing of it may be touched.
     bool Yield();
-    // False when the window went away during the step.
-    bool Scan_Step(int& k, ECHO_REPLY& reply);
+    // False when the window went away during the step. `fourthStart` is set in the two-octet
+    // scan: where the fourth octet starts again for the next third-octet value.
+    bool Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> fourthStart);
+    // The hosts the running scan will probe after this step if nothing changes meanwhile.
+    QStringList Next_Hosts(std::optional<std::int16_t> fourthStart);
     void Probe_Report(const QString& host, const ECHO_REPLY& reply, bool scan);
     // The dotted text of the four boxes, or nothing after telling the user (when `tell`) which
     // box is wrong.
@@ -118,6 +121,13 @@ private:
     LogModel* found_ = nullptr;
     bool unloading_ = false;
     int scans_ = 0;  // scans running, nested ones included
+    // The last guess of Next_Hosts and what it was made from.
+    struct Guess {
+        QString two, three;
+        int last = 0, third = 0;
+        std::optional<std::int16_t> fourthStart;
+        QStringList hosts;
+    } guess_;
     bool deleteWhenIdle_ = false;
     bool toldBadBox_ = false;  // during the scans now running
     friend class Scan_Guard;

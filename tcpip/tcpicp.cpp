@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <cstring>
+#include <unordered_map>
 
 #include "tcpip/texts.h"
 
@@ -81,33 +82,186 @@ std::int32_t TCPICP::Address_To_Long(QString text) {
     return std::int32_t(value);
 }
 
+TCPICP::~TCPICP() {
+    End_Look_Ahead();
+}
+
 void TCPICP::Send_Echo(const QString& host, ECHO_REPLY& reply) {
     const std::int32_t address = Address_To_Long(host);
+    // Taken before anything that may show a box: a PING from that box is sent on its own.
+    platform::IcmpEchoAhead* ahead = armed_ ? echo_.LookAhead() : nullptr;
+    const QStringList guess = armed_ ? guess_ : QStringList();
+    armed_ = false;
+    guess_.clear();
     Sockets_Initialize();
-    const platform::HANDLE handle = echo_.IcmpCreateFile();
-    const bool noEcho = handle == platform::InvalidHandleValue();
-    const QString why = noEcho ? QString::fromStdString(echo_.LastErrorText()) : QString();
+    if (ahead && aheadHandle_ == platform::InvalidHandleValue())
+        aheadHandle_ = echo_.IcmpCreateFile();
 
     ECHO_REPLY buffer;
     std::memcpy(&buffer, &reply, sizeof buffer);
+    QString why;
+    if (!ahead || aheadHandle_ == platform::InvalidHandleValue() ||
+        !Send_Ahead(*ahead, To_IPAddr(address), host, guess, buffer))
+        Send_Now(To_IPAddr(address), buffer, why);
+    std::memcpy(&reply, &buffer, sizeof buffer);
+    Sockets_Cleanup();
+
+    if (!why.isNull() && !toldNoEcho_) {
+        toldNoEcho_ = true;
+        ui_.MsgBox(texts::NoEcho.arg(why), platform::vbExclamation);
+    }
+}
+
+// One probe on a handle of its own, sent at once.
+void TCPICP::Send_Now(platform::IPAddr address, ECHO_REPLY& buffer, QString& why) {
+    const platform::HANDLE handle = echo_.IcmpCreateFile();
+    if (handle == platform::InvalidHandleValue())
+        why = QString::fromStdString(echo_.LastErrorText());
     char request[sizeof texts::EchoPayload];
     std::memcpy(request, texts::EchoPayload, sizeof request);
     const platform::DWORD replies =
-        echo_.IcmpSendEcho(handle, To_IPAddr(address), request, sizeof request - 1, nullptr,
-                           &buffer, sizeof buffer, EchoTimeoutMs);
+        echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,
+                           sizeof buffer, EchoTimeoutMs);
     // A call that failed without saying so must not read as a reply left over from before.
     if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
         buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
         buffer.DataSize = 0;
     }
-    std::memcpy(&reply, &buffer, sizeof buffer);
     echo_.IcmpCloseHandle(handle);
-    Sockets_Cleanup();
+}
 
-    if (noEcho && !toldNoEcho_) {
-        toldNoEcho_ = true;
-        ui_.MsgBox(texts::NoEcho.arg(why), platform::vbExclamation);
+// The probe of `address` through the look-ahead: already out, or sent now; while it is
+// waited for, the guess goes out paced. False when the service could not take it.
+bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address,
+                        const QString& host, const QStringList& guess, ECHO_REPLY& buffer) {
+    Plan(host, address, guess);
+    char request[sizeof texts::EchoPayload];
+    std::memcpy(request, texts::EchoPayload, sizeof request);
+    if (!plan_.front().ticket) {
+        // Not guessed: sent at once, and the next probe ahead waits for the next millisecond.
+        lastAheadTick_ = ahead.GetTickCount64();
+        sentAhead_ = true;
+        plan_.front().ticket = ahead.IcmpSendEchoAhead(aheadHandle_, address, request,
+                                                       sizeof request - 1, nullptr, EchoTimeoutMs);
+        if (!plan_.front().ticket) {
+            plan_.erase(plan_.begin());
+            return false;
+        }
+        ++out_;
     }
+    platform::DWORD replies;
+    for (;;) {
+        Send_Paced(ahead);
+        Tell_Answered(ahead);
+        bool more = false;
+        for (std::size_t i = 1; i < plan_.size() && !more; ++i)
+            more = !plan_[i].ticket;
+        const platform::DWORD wait = more && out_ < LookAheadWindow ? 1 : EchoTimeoutMs;
+        replies =
+            ahead.IcmpCollectEcho(aheadHandle_, plan_.front().ticket, &buffer, sizeof buffer, wait);
+        if (replies != 0 || echo_.GetLastError() != platform::IP_PENDING)
+            break;
+    }
+    plan_.erase(plan_.begin());
+    --out_;
+    if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
+        buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
+        buffer.DataSize = 0;
+    }
+    return true;
+}
+
+// The probe waited for, then the guess: what is out for neither is dropped.
+void TCPICP::Plan(const QString& host, platform::IPAddr address, const QStringList& guess) {
+    const std::size_t wanted = std::min<std::size_t>(guess.size() + 1, LookAheadWindow);
+    const auto hostAt = [&](std::size_t i) -> const QString& {
+        return i == 0 ? host : guess[qsizetype(i - 1)];
+    };
+    // Mostly the guess is the last one moved on by a step, and every entry keeps its place.
+    std::size_t same = 0;
+    while (same < plan_.size() && same < wanted && plan_[same].host == hostAt(same))
+        ++same;
+    std::vector<Ahead> moved(plan_.begin() + std::ptrdiff_t(same), plan_.end());
+    plan_.resize(same);
+    std::unordered_multimap<platform::IPAddr, std::size_t> out;
+    for (std::size_t i = 0; i < moved.size(); ++i)
+        if (moved[i].ticket)
+            out.emplace(moved[i].address, i);
+    for (std::size_t i = same; i < wanted; ++i) {
+        const platform::IPAddr to = i == 0 ? address : To_IPAddr(Address_To_Long(hostAt(i)));
+        Ahead a{hostAt(i), to, 0, false};
+        const auto found = out.find(to);
+        if (found != out.end()) {
+            a.ticket = moved[found->second].ticket;
+            a.told = moved[found->second].told;
+            moved[found->second].ticket = 0;
+            out.erase(found);
+        }
+        plan_.push_back(a);
+    }
+    platform::IcmpEchoAhead* ahead = echo_.LookAhead();
+    for (const Ahead& a : moved)
+        Drop(ahead, a);
+}
+
+// At most one probe ahead per millisecond, and never more out than the window.
+void TCPICP::Send_Paced(platform::IcmpEchoAhead& ahead) {
+    if (out_ >= LookAheadWindow)
+        return;
+    const std::uint64_t tick = ahead.GetTickCount64();
+    if (sentAhead_ && tick <= lastAheadTick_)
+        return;
+    for (std::size_t i = 1; i < plan_.size(); ++i) {
+        if (plan_[i].ticket)
+            continue;
+        char request[sizeof texts::EchoPayload];
+        std::memcpy(request, texts::EchoPayload, sizeof request);
+        plan_[i].ticket = ahead.IcmpSendEchoAhead(aheadHandle_, plan_[i].address, request,
+                                                  sizeof request - 1, nullptr, EchoTimeoutMs);
+        if (plan_[i].ticket)
+            ++out_;
+        else
+            plan_.erase(plan_.begin() + std::ptrdiff_t(i));  // probed when its step comes
+        lastAheadTick_ = tick;
+        sentAhead_ = true;
+        return;
+    }
+}
+
+void TCPICP::Tell_Answered(platform::IcmpEchoAhead& ahead) {
+    for (std::size_t i = 1; i < plan_.size(); ++i) {
+        Ahead& a = plan_[i];
+        if (!a.ticket || a.told ||
+            ahead.IcmpEchoStatus(aheadHandle_, a.ticket) != platform::IP_SUCCESS)
+            continue;
+        a.told = true;
+        if (Answered)
+            Answered(a.host);
+    }
+}
+
+void TCPICP::Drop(platform::IcmpEchoAhead* ahead, const Ahead& a) {
+    if (ahead && a.ticket)
+        ahead->IcmpForgetEcho(aheadHandle_, a.ticket);
+    if (a.ticket)
+        --out_;
+}
+
+void TCPICP::Look_Ahead(const QStringList& next) {
+    guess_ = next;
+    armed_ = true;
+}
+
+void TCPICP::End_Look_Ahead() {
+    platform::IcmpEchoAhead* ahead = echo_.LookAhead();
+    for (const Ahead& a : plan_)
+        Drop(ahead, a);
+    plan_.clear();
+    guess_.clear();
+    armed_ = false;
+    if (aheadHandle_ != platform::InvalidHandleValue())
+        echo_.IcmpCloseHandle(aheadHandle_);
+    aheadHandle_ = platform::InvalidHandleValue();
 }
 
 void TCPICP::Sockets_Initialize() {

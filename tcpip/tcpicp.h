@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "platform/echo.h"
 #include "platform/messages.h"
@@ -14,6 +17,8 @@ namespace tcpip {
 
 inline constexpr int EchoDataSize = 250;
 inline constexpr platform::DWORD EchoTimeoutMs = 200;
+// Addresses a scan may have out at once, the one it waits for included.
+inline constexpr int LookAheadWindow = 256;
 
 // The reply record: the 32-bit echo-reply header and the data area, packed, 278 bytes. It
 // lives in the caller's memory between probes; what a probe does not write stays.
@@ -41,6 +46,9 @@ class TCPICP {
 public:
     TCPICP(platform::IcmpEcho& echo, platform::WinSock& sockets, platform::Messages& ui)
         : echo_(echo), sockets_(sockets), ui_(ui) {}
+    ~TCPICP();
+    TCPICP(const TCPICP&) = delete;
+    TCPICP& operator=(const TCPICP&) = delete;
 
     // "code [ text ]", as the probe log shows a status.
     static QString Echo_Status_Text(std::int32_t code);
@@ -48,16 +56,49 @@ public:
     // four parts, each a whole number (reduced to its low eight bits).
     static std::int32_t Address_To_Long(QString text);
 
-    // One probe of `host`; its outcome is left in `reply`.
+    // One probe of `host`; its outcome is left in `reply`. Right after Look_Ahead, the probe
+    // may already be out: the call then waits only for the rest of its own time-out, and
+    // meanwhile sends the guessed probes ahead, paced.
     void Send_Echo(const QString& host, ECHO_REPLY& reply);
     void Sockets_Initialize();
     void Sockets_Cleanup();
 
+    // A scan's guess of the hosts it will probe after the one it is about to send, nearest
+    // first. It holds for the next Send_Echo only, so a PING in between is sent as ever; a
+    // wrong guess costs nothing but the probes already out for it, which are dropped.
+    void Look_Ahead(const QStringList& next);
+    // No scan runs any more: what is still out is dropped.
+    void End_Look_Ahead();
+    // Told, during Send_Echo, of each host sent ahead as soon as it has answered.
+    std::function<void(const QString& host)> Answered;
+
 private:
+    struct Ahead {
+        QString host;
+        platform::IPAddr address = 0;
+        platform::DWORD ticket = 0;  // 0 while only guessed
+        bool told = false;
+    };
+    void Send_Now(platform::IPAddr address, ECHO_REPLY& buffer, QString& why);
+    bool Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address, const QString& host,
+                    const QStringList& guess, ECHO_REPLY& buffer);
+    void Plan(const QString& host, platform::IPAddr address, const QStringList& guess);
+    void Send_Paced(platform::IcmpEchoAhead& ahead);
+    void Tell_Answered(platform::IcmpEchoAhead& ahead);
+    void Drop(platform::IcmpEchoAhead* ahead, const Ahead& a);
+
     platform::IcmpEcho& echo_;
     platform::WinSock& sockets_;
     platform::Messages& ui_;
     bool toldNoEcho_ = false;  // the user hears once that no echo can be sent
+
+    bool armed_ = false;
+    QStringList guess_;
+    platform::HANDLE aheadHandle_ = platform::InvalidHandleValue();
+    std::vector<Ahead> plan_;  // the probe waited for, then the guess; ticket set once sent
+    int out_ = 0;              // entries of plan_ with a ticket
+    std::uint64_t lastAheadTick_ = 0;
+    bool sentAhead_ = false;
 };
 
 }  // namespace tcpip

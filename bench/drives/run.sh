@@ -18,3 +18,5 @@ MAPEO_FIXTURE_NO_SERVICES_RUN=0 bash tests/drives/connections_fixture.sh \
     "$BUILD/bench/drives/connect_bench" "${REPS:-20}" 0
 MAPEO_FIXTURE_NO_SERVICES_RUN=0 bash tests/drives/connections_fixture.sh \
     "$BUILD/bench/drives/connect_bench" "${REPS:-10}" 2500
+# A share that needs the user: keyring entry and Kerberos ticket (AD DC started by the fixture).
+bash tests/drives/identity_fixture.sh "$BUILD/bench/drives/identity_bench" "${REPS:-10}" 2500

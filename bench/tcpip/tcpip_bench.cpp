@@ -1,5 +1,5 @@
 // Figures of the TCP/IP tester, with the standard tools' figures measured in the same run.
-// Runs inside the network namespace that run_bench.sh builds; "names" needs its dnsmasq,
+// Runs inside the network namespace that run.sh builds; "names" needs its dnsmasq,
 // "silentdns" its resolv.conf pointing at a server that never answers.
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -21,6 +21,7 @@
 #include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/hostinfo.h"
+#include "platform/linux/icmp_helper.h"
 #include "platform/linux/resolver_cares.h"
 #include "platform/paths.h"
 #include "platform/resolver.h"
@@ -52,27 +53,31 @@ Stats Summary(std::vector<double> v) {
     return {at(0.5), at(0.99), v.back()};
 }
 
-// The real event loop, but messages go to the terminal instead of a modal box.
+// The real event loop, but messages go to the terminal instead of a modal box; every yield is
+// timed (a scan step yields twice).
 class BenchWindowServices final : public platform::WindowServices {
 public:
     int MsgBox(const QString& prompt, int, const QString&) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
         return 1;
     }
-    void DoEvents() override { platform::SystemWindowServices().DoEvents(); }
+    void DoEvents() override {
+        yields.push_back(Clock::now());
+        platform::SystemWindowServices().DoEvents();
+    }
+    std::vector<Clock::time_point> yields;
     QSize ScreenSize() override { return platform::SystemWindowServices().ScreenSize(); }
     QColor GetSysColor(int i) override { return platform::SystemWindowServices().GetSysColor(i); }
 };
 
-// The system's echo service, noting when each probe starts.
-class TimedEcho final : public platform::IcmpEcho {
+// The system's echo service without its look-ahead: each probe is sent when it is needed.
+class OneAtATime final : public platform::IcmpEcho {
 public:
     platform::HANDLE IcmpCreateFile() override { return real.IcmpCreateFile(); }
     platform::DWORD IcmpSendEcho(platform::HANDLE h, platform::IPAddr to, platform::LPVOID data,
                                  platform::WORD size, platform::IP_OPTION_INFORMATION* o,
                                  platform::LPVOID reply, platform::DWORD replySize,
                                  platform::DWORD timeout) override {
-        starts.push_back(Clock::now());
         return real.IcmpSendEcho(h, to, data, size, o, reply, replySize, timeout);
     }
     platform::BOOL IcmpCloseHandle(platform::HANDLE h) override { return real.IcmpCloseHandle(h); }
@@ -80,7 +85,6 @@ public:
     std::string LastErrorText() const override { return real.LastErrorText(); }
 
     platform::IcmpEcho& real = platform::SystemIcmpEcho();
-    std::vector<Clock::time_point> starts;
 };
 
 double ResidentMb() {
@@ -169,8 +173,7 @@ void EchoFigures() {
 
 void LoopbackScan() {
     BenchWindowServices ui;
-    TimedEcho echo;
-    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
     w->Form_Load();
     w->resize(900, 600);
     w->show();
@@ -179,6 +182,7 @@ void LoopbackScan() {
                               QStringLiteral("0")};
     for (int i = 0; i < 4; ++i)
         w->Text1[i]->setText(boxes[i]);
+    ui.yields.clear();
     const auto t0 = Clock::now();
     w->Command2_Click();
     const double total = Ms(Clock::now() - t0);
@@ -188,16 +192,34 @@ void LoopbackScan() {
     std::printf(
         "Fourth-octet scan 127.0.0.0-255, names from the namespace's DNS, offscreen window: %.3f s "
         "for %zu probes, %d found, %d with names (goal <= 1 s)\n",
-        total / 1000, echo.starts.size(), w->List2Lines().Count(), named);
+        total / 1000, ui.yields.size() / 2, w->List2Lines().Count(), named);
     w->grab().save(QStringLiteral("tcpip-scan.png"));
     delete w;
 }
 
+// Per step of a two-octet scan of 127.0.240.0-127.0.255.255 (4096 steps).
+double ShortTwoOctet(platform::IcmpEcho& echo) {
+    BenchWindowServices ui;
+    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    w->Form_Load();
+    w->resize(900, 600);
+    w->show();
+    QCoreApplication::processEvents();
+    const QString boxes[4] = {QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("240"),
+                              QStringLiteral("0")};
+    for (int i = 0; i < 4; ++i)
+        w->Text1[i]->setText(boxes[i]);
+    const auto t0 = Clock::now();
+    w->Command4_Click();
+    const double per = Ms(Clock::now() - t0) / 4096;
+    delete w;
+    return per;
+}
+
 void TwoOctetScan() {
     BenchWindowServices ui;
-    TimedEcho echo;
-    echo.starts.reserve(70000);
-    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    ui.yields.reserve(140000);
+    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
     w->Form_Load();
     w->resize(900, 600);
     w->show();
@@ -207,16 +229,18 @@ void TwoOctetScan() {
     for (int i = 0; i < 4; ++i)
         w->Text1[i]->setText(boxes[i]);
     const double before = ResidentMb();
+    ui.yields.clear();
     const auto t0 = Clock::now();
     w->Command4_Click();
     const double total = Ms(Clock::now() - t0);
     const double after = ResidentMb();
-    const auto& s = echo.starts;
+    // Two yields per step (and one per third-octet value, a rounding error here).
+    const auto& s = ui.yields;
     const std::size_t window = 2000;
     double head = 0, tail = 0;
-    if (s.size() > 2 * window + 1) {
-        head = Ms(s[window] - s[0]) / double(window);
-        tail = Ms(s.back() - s[s.size() - 1 - window]) / double(window);
+    if (s.size() > 4 * window + 1) {
+        head = Ms(s[2 * window] - s[0]) / double(window);
+        tail = Ms(s.back() - s[s.size() - 1 - 2 * window]) / double(window);
     }
     std::printf(
         "Two-octet scan 127.0.0.0/16, offscreen window: %zu probes in %.1f s; per step %.3f ms "
@@ -224,17 +248,114 @@ void TwoOctetScan() {
         "first %zu steps, %.3f ms over the last %zu (goal: flat); %d log lines, %d found; resident "
         "memory "
         "%.0f MB -> %.0f MB, growth %.0f MB (goal <= 200 MB)\n",
-        s.size(), total / 1000, head, window, tail, window, w->List1Lines().Count(),
+        (s.size() - 256) / 2, total / 1000, head, window, tail, window, w->List1Lines().Count(),
         w->List2Lines().Count(), before, after, after - before);
     delete w;
+    OneAtATime sequential;
+    const double ahead = ShortTwoOctet(platform::SystemIcmpEcho());
+    const double plain = ShortTwoOctet(sequential);
+    std::printf(
+        "  127.0.240.0-127.0.255.255 (4096 steps): %.3f ms per step with the look-ahead, %.3f ms "
+        "each probe sent when needed\n",
+        ahead, plain);
+}
+
+struct ScanFigures {
+    double seconds = 0;
+    int probes = 0, found = 0, named = 0;
+};
+
+// One fourth-octet scan from `first` (dotted) in an offscreen window.
+ScanFigures FourthOctetScan(platform::IcmpEcho& echo, const QString& first) {
+    BenchWindowServices ui;
+    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    w->Form_Load();
+    w->resize(900, 600);
+    w->show();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 4; ++i)
+        w->Text1[i]->setText(first.section(u'.', i, i));
+    ScanFigures f;
+    const auto t0 = Clock::now();
+    w->Command2_Click();
+    f.seconds = Ms(Clock::now() - t0) / 1000;
+    f.probes = w->ProbeCounter;
+    f.found = w->List2Lines().Count();
+    for (int i = 0; i < f.found; ++i)
+        f.named += !w->List2Lines().Line(i).endsWith(QStringLiteral(" <-> "));
+    delete w;
+    return f;
+}
+
+void PrintScan(const char* what, const ScanFigures& f) {
+    std::printf("%s: %.3f s for %d probes, %d found, %d with names\n", what, f.seconds, f.probes,
+                f.found, f.named);
+}
+
+// fping over the same addresses, with the same time-out and one probe per millisecond.
+void Fping(const QString& first, const QString& last) {
+    QProcess p;
+    const QStringList args = {QStringLiteral("-g"),
+                              first,
+                              last,
+                              QStringLiteral("-t"),
+                              QStringLiteral("200"),
+                              QStringLiteral("-i"),
+                              QStringLiteral("1"),
+                              QStringLiteral("-r"),
+                              QStringLiteral("0"),
+                              QStringLiteral("-a")};
+    const auto t0 = Clock::now();
+    p.start(QStringLiteral("fping"), args);
+    if (!p.waitForFinished(60000)) {
+        std::printf("  fping: could not run (%s)\n", qPrintable(p.errorString()));
+        return;
+    }
+    const double took = Ms(Clock::now() - t0) / 1000;
+    const int alive = int(p.readAllStandardOutput().count('\n'));
+    std::printf("  fping %s: %.3f s, %d alive\n", qPrintable(args.join(u' ')), took, alive);
+}
+
+void Scans() {
+    platform::IcmpEcho& ahead = platform::SystemIcmpEcho();
+    PrintScan("Fourth-octet scan 10.242.0.0-255, 16 answering and 240 silent, names from DNS",
+              FourthOctetScan(ahead, QStringLiteral("10.242.0.0")));
+    Fping(QStringLiteral("10.242.0.0"), QStringLiteral("10.242.0.255"));
+    PrintScan("Fourth-octet scan 10.243.0.0-255, all silent",
+              FourthOctetScan(ahead, QStringLiteral("10.243.0.0")));
+    Fping(QStringLiteral("10.243.0.0"), QStringLiteral("10.243.0.255"));
+    OneAtATime sequential;
+    PrintScan("  the first scan again, each probe sent when needed (no look-ahead)",
+              FourthOctetScan(sequential, QStringLiteral("10.242.0.0")));
+}
+
+// Through the echo helper, for a user who may open no ICMP socket.
+void Helper() {
+    BenchWindowServices ui;
+    tcpip::TCPICP module(platform::SystemIcmpEcho(), platform::SystemWinSock(), ui);
+    std::vector<double> per;
+    tcpip::ECHO_REPLY r{};
+    int replies = 0;
+    for (int i = 0; i < 200; ++i) {
+        const auto t0 = Clock::now();
+        module.Send_Echo(QStringLiteral("127.0.0.1"), r);
+        per.push_back(Ms(Clock::now() - t0));
+        replies += r.Status == 0;
+    }
+    const Stats s = Summary(per);
+    std::printf(
+        "Through mapeo-echo: Send_Echo to 127.0.0.1 (helper started and ended each time): %zu "
+        "probes, %d replies, median %.2f ms, p99 %.2f ms\n",
+        per.size(), replies, s.median, s.p99);
+    PrintScan("Through mapeo-echo: fourth-octet scan 10.242.0.0-255, 16 answering, names",
+              FourthOctetScan(platform::SystemIcmpEcho(), QStringLiteral("10.242.0.0")));
 }
 
 // The window after a short scan, for a look: a grab of the window and, on an X server such as
 // Xvfb, the whole screen as `import` sees it.
 void Screenshot() {
     BenchWindowServices ui;
-    TimedEcho echo;
-    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
     w->Form_Load();
     w->show();
     QCoreApplication::processEvents();
@@ -306,6 +427,11 @@ int main(int argc, char** argv) {
         EchoFigures();
         LoopbackScan();
         TwoOctetScan();
+    } else if (part == "scans") {
+        Scans();
+    } else if (part == "helper" && argc > 2) {
+        platform::icmp::helper::SetHelperPath(argv[2]);
+        Helper();
     } else if (part == "shot") {
         Screenshot();
     } else if (part == "silentdns") {
@@ -322,7 +448,7 @@ int main(int argc, char** argv) {
         SilentDns();
         ::close(fd);
     } else {
-        std::fprintf(stderr, "usage: %s names|shot|silentdns\n", argv[0]);
+        std::fprintf(stderr, "usage: %s names|scans|helper HELPER|shot|silentdns\n", argv[0]);
         return 2;
     }
     return 0;

@@ -67,6 +67,20 @@ DWORD Send(http_t* http, ipp_t* request) {
     return Code(cupsLastError());
 }
 
+// Jobs print as the user who connected the port: with the ticket, or with a user name and
+// password that the desktop asks for when a job is sent. A password never goes into the
+// device URI, where any user of the scheduler could read it.
+void AddAuthInfoRequired(ipp_t* request, identity::Source used) {
+    static const char* const ticket[] = {"negotiate"};
+    static const char* const password[] = {"username", "password"};
+    if (used == identity::Source::Ticket)
+        ippAddStrings(request, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "auth-info-required", 1, nullptr,
+                      ticket);
+    else if (used == identity::Source::Saved || used == identity::Source::Typed)
+        ippAddStrings(request, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "auth-info-required", 2, nullptr,
+                      password);
+}
+
 // What Mapeo writes as the description of a queue it makes.
 std::string Description(const std::string& queue, const netpath::UncPath& path) {
     return queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
@@ -130,7 +144,8 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
         default:
             return ERROR_ALREADY_ASSIGNED;
     }
-    if (const DWORD r = CheckPrinterShare(path); r != NO_ERROR)
+    identity::Source used = identity::Source::None;
+    if (const DWORD r = CheckPrinterShare(path, &used); r != NO_ERROR)
         return r;
 
     ipp_t* add = NewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
@@ -139,6 +154,7 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
                  Description(queue, path).c_str());
     ippAddBoolean(add, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddInteger(add, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
+    AddAuthInfoRequired(add, used);
     if (const DWORD r = Send(http.get(), add); r != NO_ERROR)
         return r;
     Send(http.get(), NewRequest(IPP_OP_CUPS_ACCEPT_JOBS, queue));

@@ -4,6 +4,9 @@
 #include <QString>
 #include <map>
 #include <mutex>
+#include <optional>
+
+#include "platform/linux/resolver_cares.h"
 
 namespace platform::discovery {
 namespace {
@@ -12,9 +15,14 @@ namespace {
 // made-up names from growing it without end.
 constexpr std::size_t MaxRemembered = 4096;
 
+struct Announced {
+    std::string address;
+    std::optional<bool> nameResolves;  // not asked yet
+};
+
 struct Addresses {
     std::mutex mutex;
-    std::map<QString, std::string> byName;  // case-folded name -> address
+    std::map<QString, Announced> byName;  // case-folded name -> what was announced
 };
 
 Addresses& Learned() {
@@ -26,13 +34,41 @@ QString Key(const std::string& name) {
     return QString::fromUtf8(name).toCaseFolded();
 }
 
+// The hosts file and DNS, within the resolver's bound of about a second.
+bool NameResolves(const std::string& name) {
+    CaresResolver resolver;
+    return !resolver.HostToAddress(QString::fromStdString(name)).isEmpty();
+}
+
 }  // namespace
 
 std::string SmbHostFor(const std::string& server) {
+    return SmbHostFor(server, NameResolves);
+}
+
+std::string SmbHostFor(const std::string& server,
+                       const std::function<bool(const std::string&)>& resolves) {
     Addresses& a = Learned();
-    const std::lock_guard lock(a.mutex);
-    const auto it = a.byName.find(Key(server));
-    return it == a.byName.end() ? server : it->second;
+    const QString key = Key(server);
+    std::string address;
+    {
+        const std::lock_guard lock(a.mutex);
+        const auto it = a.byName.find(key);
+        if (it == a.byName.end())
+            return server;
+        if (it->second.nameResolves)
+            return *it->second.nameResolves ? server : it->second.address;
+        address = it->second.address;
+    }
+    // Asked without the lock: a lookup may take its whole bound.
+    const bool named = resolves(server);
+    {
+        const std::lock_guard lock(a.mutex);
+        const auto it = a.byName.find(key);
+        if (it != a.byName.end() && it->second.address == address)
+            it->second.nameResolves = named;
+    }
+    return named ? server : address;
 }
 
 void RememberAddress(const std::string& server, const std::string& ipv4) {
@@ -45,7 +81,7 @@ void RememberAddress(const std::string& server, const std::string& ipv4) {
     const QString key = Key(server);
     if (a.byName.size() >= MaxRemembered && !a.byName.count(key))
         return;
-    a.byName[key] = address.toString().toStdString();
+    a.byName[key] = {address.toString().toStdString(), std::nullopt};
 }
 
 }  // namespace platform::discovery

@@ -22,6 +22,22 @@ public:
                S_ISREG(st.st_mode);
     }
 
+    Status CanReadFile(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            const int e = errno;
+            return e == ENOENT || e == ENOTDIR ? Failure(e) : Exists(e);
+        }
+        // Checked before opening: a pipe or a device would block or be read by opening it.
+        if (!S_ISREG(st.st_mode))
+            return Exists(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Exists(errno);
+        ::close(fd);
+        return {};
+    }
+
     Status CopyFileNoReplace(const std::string& from, const std::string& to) override {
         // A second name for the same file: it appears whole or not at all, and link()
         // refuses to replace an existing name. Where the file system cannot link (FAT, some
@@ -29,7 +45,7 @@ public:
         if (::link(from.c_str(), to.c_str()) == 0)
             return {};
         if (errno == EEXIST)
-            return Exists();
+            return Exists(EEXIST);
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0)
             return Failure(errno);
@@ -37,7 +53,7 @@ public:
         if (out < 0) {
             const int e = errno;
             ::close(in);
-            return e == EEXIST ? Exists() : Failure(e);
+            return e == EEXIST ? Exists(EEXIST) : Failure(e);
         }
         char buf[65536];
         int e = 0;
@@ -109,8 +125,8 @@ public:
 
 private:
     static Status Result(bool ok) { return ok ? Status{} : Failure(errno); }
-    static Status Exists() {
-        Status s = Failure(EEXIST);
+    static Status Exists(int error) {
+        Status s = Failure(error);
         s.targetExists = true;
         return s;
     }

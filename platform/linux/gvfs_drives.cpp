@@ -1,5 +1,6 @@
-// Drive letters on Linux: the share is mounted in user space by GVfs (guest access, as no
-// credentials are given) and ~/Unidades/J: becomes a link to the mount's local path.
+// Drive letters on Linux: the share is mounted in user space by GVfs as the user (GVfs tries
+// the Kerberos ticket and the keyring itself; Mapeo answers its questions with guest and then
+// the dialog) and ~/Unidades/J: becomes a link to the mount's local path.
 #include <dirent.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
@@ -18,9 +19,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/discovery_hosts.h"
 #include "platform/linux/mount_record.h"
 #include "platform/linux/netbackends.h"
 #include "platform/linux/open_files.h"
+#include "platform/linux/smb_auth.h"
 #include "platform/linux/smb_uri.h"
 #include "platform/paths.h"
 
@@ -49,6 +52,8 @@ public:
 
     // Runs `job` on the GIO thread and returns its result, or `late` when it takes longer
     // than `ms`; a late job is told so through its `abandoned` flag and cleans up itself.
+    // Meanwhile this thread runs what the job hands it through OnCaller (the dialog), and
+    // the time that takes does not count against `ms`.
     DWORD Call(std::function<DWORD(const std::atomic<bool>& abandoned)> job, int ms, DWORD late) {
         auto task = std::make_shared<Task>();
         task->job = std::move(job);
@@ -57,21 +62,52 @@ public:
             context_, G_PRIORITY_DEFAULT,
             [](gpointer data) -> gboolean {
                 Task& t = **static_cast<std::shared_ptr<Task>*>(data);
+                current_ = &t;
                 const DWORD r = t.job(t.abandoned);
+                current_ = nullptr;
                 std::lock_guard lock(t.mutex);
                 t.result = r;
                 t.done = true;
-                t.finished.notify_all();
+                t.changed.notify_all();
                 return G_SOURCE_REMOVE;
             },
             ref, [](gpointer data) { delete static_cast<std::shared_ptr<Task>*>(data); });
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         std::unique_lock lock(task->mutex);
-        if (!task->finished.wait_for(lock, std::chrono::milliseconds(ms),
-                                     [&] { return task->done; })) {
-            task->abandoned = true;
-            return late;
+        for (;;) {
+            if (task->done)
+                return task->result;
+            if (const std::function<void()>* work = std::exchange(task->handed, nullptr)) {
+                lock.unlock();
+                const auto started = std::chrono::steady_clock::now();
+                (*work)();
+                deadline += std::chrono::steady_clock::now() - started;
+                lock.lock();
+                task->handedDone = true;
+                task->changed.notify_all();
+                continue;
+            }
+            if (task->changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+                !task->done && !task->handed) {
+                task->abandoned = true;
+                return late;
+            }
         }
-        return task->result;
+    }
+
+    // From a job on the GIO thread: runs `work` on the thread waiting in Call and returns
+    // once it has run. When that thread has given up waiting, nothing runs.
+    static void OnCaller(const std::function<void()>& work) {
+        Task* t = current_;
+        if (!t)
+            return;
+        std::unique_lock lock(t->mutex);
+        if (t->abandoned)
+            return;
+        t->handed = &work;
+        t->handedDone = false;
+        t->changed.notify_all();
+        t->changed.wait(lock, [t] { return t->handedDone; });
     }
 
 private:
@@ -79,10 +115,13 @@ private:
         std::function<DWORD(const std::atomic<bool>&)> job;
         std::atomic<bool> abandoned{false};
         std::mutex mutex;
-        std::condition_variable finished;
+        std::condition_variable changed;
         bool done = false;
         DWORD result = NO_ERROR;
+        const std::function<void()>* handed = nullptr;
+        bool handedDone = false;
     };
+    static inline thread_local Task* current_ = nullptr;
 
     GioThread() : context_(g_main_context_new()), loop_(g_main_loop_new(context_, FALSE)) {
         std::thread([this] {
@@ -106,12 +145,14 @@ public:
 
     GCancellable* cancellable() const { return cancel_; }
 
-    // Iterates until `done` is set; after `ms` the call is cancelled and given one more
-    // second to wind down. Returns false when the bound was reached.
-    bool Wait(const bool& done, int ms) {
-        const gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
-        while (!done && g_get_monotonic_time() < deadline)
-            Iterate(deadline);
+    // Iterates until `done` is set; after `ms` (plus the time in `paused`, spent waiting for
+    // the user) the call is cancelled and given one more second to wind down. Returns false
+    // when the bound was reached.
+    bool Wait(const bool& done, int ms, const gint64* paused = nullptr) {
+        const gint64 start = g_get_monotonic_time() + gint64(ms) * 1000;
+        auto deadline = [&] { return start + (paused ? *paused : 0); };
+        while (!done && g_get_monotonic_time() < deadline())
+            Iterate(deadline());
         if (done)
             return true;
         g_cancellable_cancel(cancel_);
@@ -140,24 +181,82 @@ private:
 
 // Outlives a call that never calls back after its cancel; it is then simply not freed.
 struct MountState {
+    MountState(const netpath::UncPath& path, mountrecord::Record& held)
+        : server(path.server),
+          share(path.share),
+          announced(discovery::SmbHostFor(path.server) != path.server),
+          identities(SystemCredentials(), path.server, path.share, false, announced),
+          record(&held) {}
+
     bool done = false;
-    bool triedAnonymous = false;
-    bool refused = false;
     GError* error = nullptr;
+    std::string server, share;
+    // Reached at the address it announced: GVfs would look for, and save, the keyring's
+    // password under that address, so Mapeo offers and saves the one kept under the name.
+    bool announced;
+    // GVfs offers the ticket and the keyring's password itself before it asks.
+    identity::Sequence identities;
+    // Let go of while the dialog is up, so that no other connect or disconnect waits for the
+    // user; null once the mount has been given up on.
+    mountrecord::Record* record;
+    NetCredential offered;  // the last typed password, kept to learn why it was refused
+    DWORD code = NO_ERROR;  // why the questions ended without an identity the server took
+    gint64 pausedUs = 0;    // time spent in the dialog, which no bound counts
 };
 
-void OnAskPassword(GMountOperation* op, const char*, const char*, const char*,
+// The server refused a password: when it says why (locked, disabled, expired account), the
+// dialog is not shown again.
+void LearnWhyRefused(MountState* st) {
+    if (st->identities.Last() != identity::Source::Typed)
+        return;
+    if (const DWORD why = smbauth::WhyRefused(st->server, st->share, st->offered))
+        st->identities.Stop(why);
+}
+
+void OnAskPassword(GMountOperation* op, const char*, const char*, const char* domain,
                    GAskPasswordFlags flags, gpointer data) {
     auto* st = static_cast<MountState*>(data);
-    if ((flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED) && !st->triedAnonymous) {
-        st->triedAnonymous = true;
+    LearnWhyRefused(st);
+    const gint64 asked = g_get_monotonic_time();
+    identity::Offer offer;
+    const auto onCaller = [st](const std::function<void()>& work) {
+        if (st->record)
+            st->record->Release();
+        GioThread::OnCaller(work);
+        if (st->record)
+            st->record->Reacquire();
+    };
+    const bool more = st->identities.Next(flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED,
+                                          domain ? domain : "", onCaller, &offer);
+    st->pausedUs += g_get_monotonic_time() - asked;
+    st->offered = {};
+    if (!more) {
+        st->code = st->identities.Code();
+        g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
+        return;
+    }
+    if (offer.source == identity::Source::Guest) {
         g_mount_operation_set_anonymous(op, TRUE);
         g_mount_operation_reply(op, G_MOUNT_OPERATION_HANDLED);
         return;
     }
-    // No credentials are ever given: a second question means guest access was refused.
-    st->refused = true;
-    g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
+    g_mount_operation_set_anonymous(op, FALSE);
+    g_mount_operation_set_username(op, offer.cred.user.c_str());
+    if (!offer.cred.domain.empty())
+        g_mount_operation_set_domain(op, offer.cred.domain.c_str());
+    g_mount_operation_set_password(op, offer.cred.password.c_str());
+    // GVfs saves it in the keyring itself, and only once the server has taken it; under an
+    // announced address Mapeo saves it under the name instead (Mount).
+    const bool gvfsSaves =
+        offer.save && !st->announced && (flags & G_ASK_PASSWORD_SAVING_SUPPORTED);
+    g_mount_operation_set_password_save(
+        op, gvfsSaves ? G_PASSWORD_SAVE_PERMANENTLY : G_PASSWORD_SAVE_NEVER);
+    g_mount_operation_reply(op, G_MOUNT_OPERATION_HANDLED);
+    // The reply has carried the password to GVfs: the operation's copy goes.
+    if (const char* kept = g_mount_operation_get_password(op))
+        WipeMemory(const_cast<char*>(kept), std::strlen(kept));
+    g_mount_operation_set_password(op, "");
+    st->offered = std::move(offer.cred);
 }
 
 void OnAskQuestion(GMountOperation* op, const char*, const char**, gpointer) {
@@ -168,9 +267,9 @@ bool Contains(const char* message, const char* what) {
     return message && std::strstr(message, what) != nullptr;
 }
 
-DWORD MountError(const MountState& st) {
-    if (st.refused)
-        return ERROR_LOGON_FAILURE;
+DWORD MountError(MountState& st) {
+    if (st.code != NO_ERROR)
+        return st.code;
     const GError* e = st.error;
     if (!e)
         return ERROR_BAD_NETPATH;
@@ -202,6 +301,11 @@ DWORD MountError(const MountState& st) {
         return ERROR_NO_NETWORK;
     // The SMB back end tells most failures only in its message.
     const char* m = e->message;
+    // A locked or expired account ends GVfs's questions with EINVAL.
+    if (Contains(m, "Invalid argument") && st.identities.Last() == identity::Source::Typed) {
+        if (const DWORD why = smbauth::WhyRefused(st.server, st.share, st.offered))
+            return why;
+    }
     if (Contains(m, "No such file or directory") || Contains(m, "not found"))
         return ERROR_BAD_NET_NAME;
     if (Contains(m, "Permission denied") || Contains(m, "Access denied") ||
@@ -211,9 +315,9 @@ DWORD MountError(const MountState& st) {
 }
 
 // `made` tells whether this call mounted the share; "already mounted" is someone else's mount.
-DWORD Mount(GFile* share, bool* made) {
+DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& record, bool* made) {
     *made = false;
-    auto* st = new MountState;
+    auto* st = new MountState(path, record);
     BoundedCall call;
     GPtr<GMountOperation> op(g_mount_operation_new());
     g_signal_connect(op.get(), "ask-password", G_CALLBACK(OnAskPassword), st);
@@ -226,13 +330,17 @@ DWORD Mount(GFile* share, bool* made) {
             s->done = true;
         },
         st);
-    if (!call.Wait(st->done, MountTimeoutMs - 1000)) {
+    if (!call.Wait(st->done, MountTimeoutMs - 1000, &st->pausedUs)) {
         g_signal_handlers_disconnect_by_data(op.get(), st);
+        st->offered = {};
+        st->record = nullptr;
         if (!st->done)
             return ERROR_BAD_NETPATH;  // state left to the abandoned call
     }
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
     *made = !st->error;
+    if (r == NO_ERROR)
+        st->identities.Accepted(st->announced, GioThread::OnCaller);
     if (st->error)
         g_error_free(st->error);
     delete st;
@@ -384,7 +492,7 @@ DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
     }
 
     bool made = false;
-    const DWORD r = Mount(share.get(), &made);
+    const DWORD r = Mount(share.get(), path, record, &made);
     if (r != NO_ERROR) {
         record.Save();
         return r;

@@ -1,6 +1,12 @@
 #include "platform/linux/icmp_packets.h"
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 namespace platform::icmp {
@@ -126,6 +132,115 @@ Outcome ReadQueuedError(const Probe& probe, const QueuedError& e) {
     out.verdict = Verdict::Error;
     out.from = e.offender ? e.offender : e.originalDestination;
     return out;
+}
+
+bool EchoKey(bool raw, const std::uint8_t* packet, std::size_t length, std::uint16_t& id,
+             std::uint16_t& sequence) {
+    const std::uint8_t* icmp = packet;
+    std::size_t size = length;
+    if (raw) {
+        const std::size_t ihl = IpHeaderLength(packet, length);
+        if (ihl == 0 || packet[9] != ProtocolIcmp)
+            return false;
+        icmp += ihl;
+        size -= ihl;
+    }
+    if (size < EchoHeaderSize)
+        return false;
+    const std::uint8_t* echo = icmp;
+    if (icmp[0] != EchoReply) {
+        if (!raw || (icmp[0] != DestinationUnreachable && icmp[0] != SourceQuench &&
+                     icmp[0] != TimeExceeded && icmp[0] != ParameterProblem))
+            return false;
+        const std::uint8_t* quoted = icmp + EchoHeaderSize;
+        const std::size_t quotedSize = size - EchoHeaderSize;
+        const std::size_t ihl = IpHeaderLength(quoted, quotedSize);
+        if (ihl == 0 || quotedSize < ihl + EchoHeaderSize || quoted[ihl] != EchoRequest)
+            return false;
+        echo = quoted + ihl;
+    }
+    std::memcpy(&id, echo + 4, 2);
+    std::memcpy(&sequence, echo + 6, 2);
+    return true;
+}
+
+bool QueuedEchoKey(const QueuedError& e, std::uint16_t& id, std::uint16_t& sequence) {
+    const std::uint8_t* request = e.payload;
+    std::size_t length = e.payload ? e.length : 0;
+    if (length > 0 && request[0] != EchoRequest) {
+        const std::size_t ihl = IpHeaderLength(request, length);
+        if (ihl == 0)
+            return false;
+        request += ihl;
+        length -= ihl;
+    }
+    if (length < EchoHeaderSize || request[0] != EchoRequest)
+        return false;
+    std::memcpy(&id, request + 4, 2);
+    std::memcpy(&sequence, request + 6, 2);
+    return true;
+}
+
+namespace {
+template <class T>
+void Put(std::uint8_t* buffer, std::size_t offset, T value) {
+    std::memcpy(buffer + offset, &value, sizeof value);
+}
+}  // namespace
+
+DWORD FillReplyBuffer(std::uint8_t* buffer, std::size_t bufferSize, DWORD status, IPAddr from,
+                      std::int32_t roundTripMs, const std::uint8_t* data, std::size_t size, int ttl,
+                      int tos) {
+    constexpr std::size_t HeaderSize = sizeof(ICMP_ECHO_REPLY32);
+    if (status == IP_SUCCESS && size > bufferSize - HeaderSize)
+        status = IP_BUF_TOO_SMALL;
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, Address), from);
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, Status), std::int32_t(status));
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, RoundTripTime), roundTripMs);
+    if (status != IP_SUCCESS) {
+        // A probe without reply: only the fields that say so are written.
+        Put(buffer, offsetof(ICMP_ECHO_REPLY32, DataSize), std::int16_t(0));
+        return status;
+    }
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, DataSize), std::int16_t(size));
+    // The data sits right after the header; the offset is what this service reports.
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, Data), std::uint32_t(HeaderSize));
+    IP_OPTION_INFORMATION32 options;
+    options.Ttl = ttl >= 0 ? UCHAR(ttl) : 0;
+    options.Tos = tos >= 0 ? UCHAR(tos) : 0;
+    Put(buffer, offsetof(ICMP_ECHO_REPLY32, Options), options);
+    if (size)
+        std::memcpy(buffer + HeaderSize, data, size);
+    return status;
+}
+
+bool IsBadDestination(IPAddr a) {
+    const std::uint32_t host = ntohl(a);
+    if (a == 0 || host == 0xFFFFFFFFu || (host >> 28) >= 0xE)  // multicast and reserved
+        return true;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return false;
+    bool found = false;
+    for (const ifaddrs* i = list; i && !found; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        if ((i->ifa_flags & IFF_BROADCAST) && i->ifa_broadaddr &&
+            i->ifa_broadaddr->sa_family == AF_INET &&
+            reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr)->sin_addr.s_addr == a)
+            found = true;
+        // Loopback has no broadcast flag but the kernel still keeps 127.255.255.255 as one.
+        if (i->ifa_netmask && i->ifa_netmask->sa_family == AF_INET) {
+            const std::uint32_t mask =
+                ntohl(reinterpret_cast<const sockaddr_in*>(i->ifa_netmask)->sin_addr.s_addr);
+            const std::uint32_t addr =
+                ntohl(reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr.s_addr);
+            if (mask < 0xFFFFFFFEu && (addr | ~mask) == host)
+                found = true;
+        }
+    }
+    ::freeifaddrs(list);
+    return found;
 }
 
 DWORD StatusForIcmpError(std::uint8_t type, std::uint8_t code) {

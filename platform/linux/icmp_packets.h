@@ -3,6 +3,7 @@
 // checked with hand-made packets.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,10 +51,46 @@ struct QueuedError {
 };
 Outcome ReadQueuedError(const Probe& probe, const QueuedError& e);
 
+// The echo id and sequence a packet from the socket refers to: a reply's own, or those of the
+// request that an error quotes. False when it concerns no echo request. Several probes share
+// one socket, so this picks the probe before ReadPacket judges the packet against it.
+bool EchoKey(bool raw, const std::uint8_t* packet, std::size_t length, std::uint16_t& id,
+             std::uint16_t& sequence);
+// The same for an entry of the error queue; false when it quotes too little to tell.
+bool QueuedEchoKey(const QueuedError& e, std::uint16_t& id, std::uint16_t& sequence);
+
+// Writes the outcome of a probe into an IcmpSendEcho reply buffer: the reply header, and for a
+// reply its data right after it. Nothing else of the buffer is touched. A reply whose data does
+// not fit is written as IP_BUF_TOO_SMALL. Returns the status written.
+DWORD FillReplyBuffer(std::uint8_t* buffer, std::size_t bufferSize, DWORD status, IPAddr from,
+                      std::int32_t roundTripMs, const std::uint8_t* data, std::size_t size,
+                      int ttl = -1, int tos = -1);
+
+// Destinations no probe is sent to: 0.0.0.0, broadcasts (limited, or of an interface of this
+// host) and multicast or reserved addresses, which many hosts or none would answer.
+bool IsBadDestination(IPAddr a);
+
 // Status of an ICMP error message, by type and code.
 DWORD StatusForIcmpError(std::uint8_t type, std::uint8_t code);
 // Status of a send that the local system refused, or of a local error on the queue.
 DWORD StatusForLocalError(int errnum);
+
+// Reads what waits on a socket, one packet per call of `readOne` (false: nothing more waits),
+// until `done()`: at most `batch` packets, and none after `until` but the first, so that a
+// stream of other hosts' ICMP cannot hold a probe past its deadline. Returns the count read.
+template <class ReadOne, class Done>
+int ReadBounded(std::chrono::steady_clock::time_point until, int batch, ReadOne readOne,
+                Done done) {
+    int n = 0;
+    while (n < batch && !done()) {
+        if (n > 0 && std::chrono::steady_clock::now() >= until)
+            break;
+        if (!readOne())
+            break;
+        ++n;
+    }
+    return n;
+}
 
 // An echo request with the given payload, checksum filled in.
 std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_t size,

@@ -42,15 +42,26 @@ Record::Record() : folder_(RecordFolder()) {
     if (folder_.empty())
         return;
     lock_ = ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (Lock())
+        Load();
+}
+
+bool Record::Lock() {
     if (lock_ < 0)
-        return;
+        return false;
     while (::flock(lock_, LOCK_EX) != 0) {
         if (errno != EINTR) {
             ::close(lock_);
             lock_ = -1;
-            return;
+            return false;
         }
     }
+    return true;
+}
+
+void Record::Load() {
+    roots_.clear();
+    changed_ = false;
     const int fd = ::open((folder_ + "/mounts").c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -74,6 +85,18 @@ Record::Record() : folder_(RecordFolder()) {
             roots_.insert(text.substr(start, end - start));
         start = end + 1;
     }
+}
+
+void Record::Release() {
+    if (lock_ < 0)
+        return;
+    Save();
+    ::flock(lock_, LOCK_UN);
+}
+
+void Record::Reacquire() {
+    if (Lock())
+        Load();
 }
 
 Record::~Record() {

@@ -28,7 +28,15 @@ public:
     // could not be written.
     bool Save();
 
+    // Around a wait for the user (a password dialog): saves and lets go of the lock, then
+    // takes it again and reads the record afresh, as another Mapeo may have changed it.
+    void Release();
+    void Reacquire();
+
 private:
+    bool Lock();
+    void Load();
+
     std::string folder_;
     int lock_ = -1;
     bool changed_ = false;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/linux/identity.h"
 #include "platform/linux/netpath.h"
 #include "platform/win32types.h"
 
@@ -21,7 +22,8 @@ DWORD CancelDrive(const std::string& drive, bool force);
 DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path);
 DWORD CancelPort(const std::string& queue);
 
-// NO_ERROR when the server lists `share` as a printer.
-DWORD CheckPrinterShare(const netpath::UncPath& path);
+// NO_ERROR when the server lists `share` as a printer to the user; `used` tells which of
+// the user's identities the server took.
+DWORD CheckPrinterShare(const netpath::UncPath& path, identity::Source* used = nullptr);
 
 }  // namespace platform::netbackends

@@ -181,18 +181,45 @@ DWORD CopyOut(const QByteArray& value, LPSTR out, DWORD size) {
     return static_cast<DWORD>(n);
 }
 
+// Names each ended by a NUL, then one more NUL; cut short, the list still ends in two.
+DWORD CopyOutList(const QByteArray& names, LPSTR out, DWORD size) {
+    if (!out || size == 0)
+        return 0;
+    if (size < 2) {
+        out[0] = '\0';
+        return 0;
+    }
+    if (qsizetype(size) > names.size()) {
+        std::memcpy(out, names.constData(), names.size());
+        out[names.size()] = '\0';
+        return static_cast<DWORD>(names.size());
+    }
+    std::memcpy(out, names.constData(), size - 2);
+    out[size - 2] = out[size - 1] = '\0';
+    return size - 2;
+}
+
 class LinuxProfileFile final : public ProfileFile {
 public:
     DWORD GetPrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR def, LPSTR out, DWORD size,
                                    LPCSTR file) override {
         const QByteArray fallback = def ? QByteArray(def) : QByteArray();
-        if (!app || !key || !file)
+        if (!app || !file)
             return CopyOut(fallback, out, size);
         QFile f(QString::fromLocal8Bit(file));
         if (!f.open(QIODevice::ReadOnly))
-            return CopyOut(fallback, out, size);
+            return key ? CopyOut(fallback, out, size) : CopyOutList({}, out, size);
         const std::vector<Line> lines = SplitLines(Decode(f.readAll()));
         const auto span = FindSection(lines, OneLine(app).trimmed());
+        if (!key) {
+            QByteArray names;
+            for (std::size_t i = span ? span->first : 0; span && i < span->end; ++i) {
+                // An empty name would end the list early.
+                if (const auto k = KeyOf(lines[i].text); k && !k->key.isEmpty())
+                    names += k->key.toUtf8() + '\0';
+            }
+            return CopyOutList(names, out, size);
+        }
         if (!span)
             return CopyOut(fallback, out, size);
         const auto at = FindKey(lines, *span, TrimBlanks(OneLine(key)));

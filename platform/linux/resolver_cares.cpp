@@ -9,9 +9,14 @@
 #include <QUrl>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -162,18 +167,137 @@ QString CaresResolver::HostToAddress(const QString& host) {
     return last_ == Outcome::Found ? QString::fromLatin1(pending.text) : QString();
 }
 
-QString CaresResolver::AddressToHost(const QString& address) {
-    const QByteArray text = address.trimmed().toLatin1();
+namespace {
+
+// The key of an address text: blanks around it are no part of any address.
+QByteArray AddressKey(const QString& address) {
+    return address.trimmed().toLatin1();
+}
+
+QString Reverse(const CaresResolver::Limits& limits, const QByteArray& text, Outcome& outcome) {
     in_addr a{};
     if (text.isEmpty() || text.size() > 15 || ::inet_pton(AF_INET, text.constData(), &a) != 1) {
-        last_ = Outcome::Invalid;
+        outcome = Outcome::Invalid;
         return {};
     }
     Pending pending;
-    last_ = Run(limits_, pending, [&](ares_channel ch) {
+    outcome = Run(limits, pending, [&](ares_channel ch) {
         ::ares_gethostbyaddr(ch, &a, sizeof a, AF_INET, OnHost, &pending);
     });
-    return last_ == Outcome::Found ? QString::fromLocal8Bit(pending.text) : QString();
+    return outcome == Outcome::Found ? QString::fromLocal8Bit(pending.text) : QString();
+}
+
+constexpr std::size_t MaxWorkers = 16;
+constexpr std::size_t MaxAhead = 64;
+// An answer nobody came for is forgotten after this long.
+constexpr auto KeepAnswer = std::chrono::seconds(5);
+
+}  // namespace
+
+// Lookups started ahead, each on a channel of its own, by a few threads of this resolver.
+struct CaresResolver::Background {
+    struct Slot {
+        bool started = false;
+        bool done = false;
+        QString name;
+        Outcome outcome = Outcome::Failed;
+        Clock::time_point asked;
+    };
+
+    explicit Background(Limits l) : limits(l) {}
+    ~Background() {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        wake.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+    }
+
+    void Work() {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            ++idle;
+            wake.wait(lock, [&] { return stop || !queue.empty(); });
+            --idle;
+            if (stop)
+                return;
+            const QByteArray key = queue.front();
+            queue.pop_front();
+            answers[key].started = true;
+            lock.unlock();
+            Outcome outcome;
+            const QString name = Reverse(limits, key, outcome);
+            lock.lock();
+            Slot& slot = answers[key];
+            slot.name = name;
+            slot.outcome = outcome;
+            slot.done = true;
+            done.notify_all();
+        }
+    }
+
+    const Limits limits;
+    std::mutex mutex;
+    std::condition_variable wake, done;
+    std::deque<QByteArray> queue;
+    std::map<QByteArray, Slot> answers;
+    std::vector<std::thread> workers;
+    std::size_t idle = 0;
+    bool stop = false;
+};
+
+CaresResolver::CaresResolver() = default;
+CaresResolver::CaresResolver(Limits limits) : limits_(limits) {}
+CaresResolver::~CaresResolver() = default;
+
+void CaresResolver::AddressToHostAhead(const QString& address) {
+    const QByteArray key = AddressKey(address);
+    in_addr a{};
+    if (key.isEmpty() || key.size() > 15 || ::inet_pton(AF_INET, key.constData(), &a) != 1)
+        return;
+    if (!background_)
+        background_ = std::make_unique<Background>(limits_);
+    Background& b = *background_;
+    std::lock_guard lock(b.mutex);
+    const Clock::time_point now = Clock::now();
+    for (auto it = b.answers.begin(); it != b.answers.end();)
+        it = it->second.done && now - it->second.asked > KeepAnswer ? b.answers.erase(it) : ++it;
+    if (b.answers.count(key) || b.answers.size() >= MaxAhead)
+        return;
+    b.answers[key].asked = now;
+    b.queue.push_back(key);
+    if (b.idle == 0 && b.workers.size() < MaxWorkers)
+        b.workers.emplace_back([&b] { b.Work(); });
+    b.wake.notify_one();
+}
+
+QString CaresResolver::AddressToHost(const QString& address) {
+    const QByteArray key = AddressKey(address);
+    if (background_) {
+        Background& b = *background_;
+        std::unique_lock lock(b.mutex);
+        auto it = b.answers.find(key);
+        if (it != b.answers.end() && it->second.started) {
+            b.done.wait(lock, [&] { return b.answers[key].done; });
+            const Background::Slot slot = b.answers[key];
+            b.answers.erase(key);
+            last_ = slot.outcome;
+            return slot.name;
+        }
+        if (it != b.answers.end()) {
+            // Not started yet: it is asked here and now instead.
+            b.answers.erase(it);
+            for (auto q = b.queue.begin(); q != b.queue.end(); ++q) {
+                if (*q == key) {
+                    b.queue.erase(q);
+                    break;
+                }
+            }
+        }
+    }
+    return Reverse(limits_, key, last_);
 }
 
 NameResolver& SystemNameResolver() {

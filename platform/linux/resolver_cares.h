@@ -2,6 +2,8 @@
 // short tries and a hard deadline so that a silent name server cannot hold the window.
 #pragma once
 
+#include <memory>
+
 #include "platform/resolver.h"
 
 namespace platform {
@@ -24,17 +26,23 @@ public:
         Failed,    // the resolver could not start, or a server refused
     };
 
-    CaresResolver() = default;
-    explicit CaresResolver(Limits limits) : limits_(limits) {}
+    CaresResolver();
+    explicit CaresResolver(Limits limits);
+    ~CaresResolver() override;
 
     QString HostToAddress(const QString& host) override;
     QString AddressToHost(const QString& address) override;
+    // Up to a few lookups run at once on threads of this resolver; more are not started, and
+    // their AddressToHost looks up as it would without.
+    void AddressToHostAhead(const QString& address) override;
 
     Outcome LastOutcome() const { return last_; }
 
 private:
+    struct Background;
     Limits limits_;
     Outcome last_ = Outcome::Invalid;
+    std::unique_ptr<Background> background_;
 };
 
 }  // namespace platform

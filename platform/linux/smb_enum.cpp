@@ -67,10 +67,11 @@ int ListContainer(const Container& c, const std::string& uri, std::vector<Entry>
         case Container::Server: {
             // Share lists work over the modern protocols; a server that speaks only SMB1
             // still answers on the browsing context.
-            const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries);
+            const smbclient::Target server{c.name, ""};
+            const int e = smbclient::ListDirectory(Dialect::Modern, uri, entries, &server);
             if (e == 0 || !WorthRetrying(e))
                 return e;
-            return smbclient::ListDirectory(Dialect::Browsing, uri, entries);
+            return smbclient::ListDirectory(Dialect::Browsing, uri, entries, &server);
         }
     }
     return EINVAL;
@@ -88,6 +89,9 @@ public:
         Container container;
         if (const DWORD r = smbenum::ClassifyContainer(res, &container))
             return r;
+        // The whole network is opened once per browser window: its questions start afresh.
+        if (container.kind == Container::Root)
+            smbclient::ForgetIdentities();
         // Above the servers everything is a container: a filter that lets no container
         // through (the printer enumeration) needs no trip to the network.
         const bool onlyContainers =

@@ -3,20 +3,18 @@
 #include <libsmbclient.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 
+#include "platform/linux/smb_auth.h"
 
 namespace platform::smbclient {
 namespace {
 
-// Anonymous: shares open as the server's guest, as the neighbourhood did for a user who is
-// not in the server's domain.
-void GuestAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLen,
-               char* password, int passwordLen) {
-    if (userLen > 0)
-        user[0] = '\0';
-    if (passwordLen > 0)
-        password[0] = '\0';
+// Both contexts answer from one book: a server's identity does not depend on the dialect.
+smbauth::Book& Identities() {
+    static smbauth::Book* book = new smbauth::Book;  // lives as long as the contexts
+    return *book;
 }
 
 struct ContextDeleter {
@@ -31,13 +29,20 @@ SMBCCTX* MakeContext() {
     smbc_setDebug(ctx.get(), 0);
     smbc_setOptionDebugToStderr(ctx.get(), 1);
     smbc_setTimeout(ctx.get(), CallTimeoutMs);
-    smbc_setFunctionAuthDataWithContext(ctx.get(), GuestAuth);
-    smbc_setOptionUseKerberos(ctx.get(), 0);
+    smbauth::Attach(ctx.get(), &Identities());
+    smbc_setOptionUseKerberos(ctx.get(), SystemCredentials().HasTicket() ? 1 : 0);
     smbc_setOptionFallbackAfterKerberos(ctx.get(), 1);
+    smbc_setOptionUseCCache(ctx.get(), 1);
     smbc_setOptionNoAutoAnonymousLogin(ctx.get(), 0);
     if (!smbc_init_context(ctx.get()))
         return nullptr;
     return ctx.release();
+}
+
+ContextPtr& Slot(Dialect dialect) {
+    static ContextPtr browsing;
+    static ContextPtr modern;
+    return dialect == Dialect::Browsing ? browsing : modern;
 }
 
 // libsmbclient keeps the protocol range for the whole process, not per context. Every call
@@ -48,9 +53,7 @@ SMBCCTX* MakeContext() {
 class DialectCall {
 public:
     explicit DialectCall(Dialect dialect) : dialect_(dialect) {
-        static ContextPtr browsing;
-        static ContextPtr modern;
-        ContextPtr& slot = dialect == Dialect::Browsing ? browsing : modern;
+        ContextPtr& slot = Slot(dialect);
         if (!slot)
             slot.reset(MakeContext());
         ctx_ = slot.get();
@@ -96,14 +99,15 @@ smbenum::Entry::Kind KindOf(unsigned type) {
     }
 }
 
-}  // namespace
+int AsUser(SMBCCTX* ctx, const Target* target, const std::function<int()>& op) {
+    if (!target)
+        return op();
+    return smbauth::Run(ctx, Identities(), SystemCredentials(), target->server, target->share, op)
+        .error;
+}
 
-int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out) {
+int ListOnce(SMBCCTX* ctx, const std::string& uri, std::vector<smbenum::Entry>& out) {
     out.clear();
-    const DialectCall call(dialect);
-    SMBCCTX* ctx = call.Context();
-    if (!ctx)
-        return ENOMEM;
     errno = 0;
     SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri.c_str());
     if (!dir)
@@ -122,18 +126,39 @@ int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::
     return 0;
 }
 
-int StatPath(Dialect dialect, const std::string& uri, bool* isFolder) {
+}  // namespace
+
+int ListDirectory(Dialect dialect, const std::string& uri, std::vector<smbenum::Entry>& out,
+                  const Target* target) {
+    out.clear();
     const DialectCall call(dialect);
     SMBCCTX* ctx = call.Context();
     if (!ctx)
         return ENOMEM;
-    struct stat st {};
-    errno = 0;
-    if (smbc_getFunctionStat(ctx)(ctx, uri.c_str(), &st) < 0)
-        return errno ? errno : EIO;
-    if (isFolder)
-        *isFolder = S_ISDIR(st.st_mode);
-    return 0;
+    return AsUser(ctx, target, [&] { return ListOnce(ctx, uri, out); });
+}
+
+int StatPath(Dialect dialect, const std::string& uri, bool* isFolder, const Target* target) {
+    const DialectCall call(dialect);
+    SMBCCTX* ctx = call.Context();
+    if (!ctx)
+        return ENOMEM;
+    return AsUser(ctx, target, [&] {
+        struct stat st {};
+        errno = 0;
+        if (smbc_getFunctionStat(ctx)(ctx, uri.c_str(), &st) < 0)
+            return errno ? errno : EIO;
+        if (isFolder)
+            *isFolder = S_ISDIR(st.st_mode);
+        return 0;
+    });
+}
+
+void ForgetIdentities() {
+    Identities().Clear();
+    for (Dialect d : {Dialect::Browsing, Dialect::Modern})
+        if (SMBCCTX* ctx = Slot(d).get())
+            smbc_getFunctionPurgeCachedServers(ctx)(ctx);
 }
 
 }  // namespace platform::smbclient

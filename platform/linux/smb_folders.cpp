@@ -13,7 +13,8 @@ using smbenum::Entry;
 // Found by GetFolder; listed once, on the first question about its contents.
 class SmbFolder final : public Folder {
 public:
-    explicit SmbFolder(std::string uri) : uri_(std::move(uri)) {}
+    SmbFolder(std::string uri, smbclient::Target target)
+        : uri_(std::move(uri)), target_(std::move(target)) {}
 
     std::optional<std::vector<std::string>> Files() override {
         if (!List())
@@ -33,7 +34,7 @@ private:
             return readable_;
         listed_ = true;
         std::vector<Entry> entries;
-        readable_ = smbclient::ListDirectory(Dialect::Modern, uri_, entries) == 0;
+        readable_ = smbclient::ListDirectory(Dialect::Modern, uri_, entries, &target_) == 0;
         for (Entry& e : entries) {
             if (e.kind == Entry::File)
                 files_.push_back(std::move(e.name));
@@ -44,6 +45,7 @@ private:
     }
 
     std::string uri_;
+    smbclient::Target target_;
     bool listed_ = false;
     bool readable_ = false;
     std::vector<std::string> files_;
@@ -58,10 +60,11 @@ public:
             unc ? smburi::ShareUri(unc->server, unc->share, unc->folder) : std::nullopt;
         if (!uri)
             return nullptr;
+        const smbclient::Target target{unc->server, unc->share};
         bool isFolder = false;
-        if (smbclient::StatPath(Dialect::Modern, *uri, &isFolder) != 0 || !isFolder)
+        if (smbclient::StatPath(Dialect::Modern, *uri, &isFolder, &target) != 0 || !isFolder)
             return nullptr;
-        return std::make_unique<SmbFolder>(*uri);
+        return std::make_unique<SmbFolder>(*uri, target);
     }
 };
 

@@ -1,21 +1,15 @@
+// The printer check: a server's list of shares, read as the user who connects the port.
 #include <libsmbclient.h>
 #include <strings.h>
 
 #include <cerrno>
 
 #include "platform/linux/netbackends.h"
+#include "platform/linux/smb_auth.h"
 #include "platform/linux/smb_uri.h"
 
 namespace platform::netbackends {
 namespace {
-
-// Guest: no credentials are ever passed for a connection.
-void GuestAuth(SMBCCTX*, const char*, const char*, char*, int, char* user, int userLen,
-               char* password, int) {
-    if (userLen > 0)
-        user[0] = '\0';
-    password[0] = '\0';
-}
 
 DWORD FromErrno(int e) {
     switch (e) {
@@ -29,37 +23,44 @@ DWORD FromErrno(int e) {
 
 }  // namespace
 
-DWORD CheckPrinterShare(const netpath::UncPath& path) {
+DWORD CheckPrinterShare(const netpath::UncPath& path, identity::Source* used) {
     const auto uri = smburi::ServerUri(path.server);
     if (!uri)
         return ERROR_BAD_NET_NAME;
+    smbauth::Book book;  // this check's answers only, forgotten when it ends
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx)
         return ERROR_NOT_ENOUGH_MEMORY;
     smbc_setDebug(ctx, 0);
     smbc_setTimeout(ctx, ServerTimeoutMs);
-    smbc_setFunctionAuthDataWithContext(ctx, GuestAuth);
+    smbauth::Attach(ctx, &book);
     if (!smbc_init_context(ctx)) {
         smbc_free_context(ctx, 1);
         return ERROR_NO_NETWORK;
     }
-    DWORD result = ERROR_BAD_NET_NAME;
-    errno = 0;
-    SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str());
-    if (!dir) {
-        result = FromErrno(errno);
-    } else {
-        while (const smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir)) {
-            if (d->smbc_type == SMBC_PRINTER_SHARE &&
-                ::strcasecmp(d->name, path.share.c_str()) == 0) {
-                result = NO_ERROR;
-                break;
+    DWORD found = ERROR_BAD_NET_NAME;
+    const smbauth::Result r =
+        smbauth::Run(ctx, book, SystemCredentials(), path.server, "", [&]() -> int {
+            errno = 0;
+            SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str());
+            if (!dir)
+                return errno ? errno : EIO;
+            while (const smbc_dirent* d = smbc_getFunctionReaddir(ctx)(ctx, dir)) {
+                if (d->smbc_type == SMBC_PRINTER_SHARE &&
+                    ::strcasecmp(d->name, path.share.c_str()) == 0) {
+                    found = NO_ERROR;
+                    break;
+                }
             }
-        }
-        smbc_getFunctionClosedir(ctx)(ctx, dir);
-    }
+            smbc_getFunctionClosedir(ctx)(ctx, dir);
+            return 0;
+        });
     smbc_free_context(ctx, 1);
-    return result;
+    if (r.error != 0)
+        return r.code != NO_ERROR ? r.code : FromErrno(r.error);
+    if (used)
+        *used = r.source;
+    return found;
 }
 
 }  // namespace platform::netbackends

@@ -44,6 +44,8 @@ std::string ErrorText(int error) {
             return texts::NotFound;
         case ERROR_DIRECTORY:
             return texts::NotAFolder;
+        case win32::ERROR_IS_A_FOLDER:
+            return texts::IsAFolder;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return texts::DiskFull;

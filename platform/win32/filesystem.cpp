@@ -12,6 +12,13 @@ Status Fail(DWORD code) {
     return s;
 }
 
+// Something stands at the path, though the call failed.
+Status Taken(DWORD code) {
+    Status s = Fail(code);
+    s.targetExists = true;
+    return s;
+}
+
 Status Result(BOOL ok) {
     return ok ? Status{} : Fail(::GetLastError());
 }
@@ -66,6 +73,23 @@ public:
         const DWORD a = ::GetFileAttributesA(path.c_str());
         return a != INVALID_FILE_ATTRIBUTES &&
                !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    }
+
+    Status CanReadFile(const std::string& path) override {
+        const DWORD a = ::GetFileAttributesA(path.c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) {
+            const DWORD e = ::GetLastError();
+            return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? Fail(e) : Taken(e);
+        }
+        if (a & FILE_ATTRIBUTE_DIRECTORY)
+            return Taken(win32::ERROR_IS_A_FOLDER);
+        const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return Taken(::GetLastError());
+        ::CloseHandle(h);
+        return {};
     }
 
     Status CopyFileNoReplace(const std::string& from, const std::string& to) override {

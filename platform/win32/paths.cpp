@@ -67,11 +67,18 @@ std::vector<std::string> SystemMappingFilePaths() {
     return {Windows_Folder() + "\\MAPEO.INI"};
 }
 
+// Drive letters are the system's own: no folder stands for them.
 std::string DrivesFolder() {
     return {};
 }
 
+// Windows reconnects the connections Mapeo makes (remembered, CONNECT_UPDATE_PROFILE) at each
+// sign-in by itself: there is no entry to write, for the user or for everyone.
 std::string AutostartFolder() {
+    return {};
+}
+
+std::vector<std::string> SystemAutostartFolders() {
     return {};
 }
 

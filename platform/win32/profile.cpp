@@ -29,9 +29,9 @@ class WindowsProfileFile final : public ProfileFile {
 public:
     DWORD GetPrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR def, LPSTR out, DWORD size,
                                    LPCSTR file) override {
-        // Without a section or key the system lists names instead of reading a value, and
-        // without a file it reads WIN.INI: neither is a value of this file.
-        if (!app || !key || !file) {
+        // Without a section the system lists the file's sections, and without a file it reads
+        // WIN.INI: neither is anything of this file. Without a key it lists the section's keys.
+        if (!app || !file) {
             const std::string fallback = def ? def : "";
             if (!out || size == 0)
                 return 0;

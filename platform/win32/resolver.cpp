@@ -3,10 +3,12 @@
 // it about a second at most. A worker that outlives its wait finishes on its own and its
 // answer is dropped.
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,23 +22,29 @@ constexpr auto Deadline = std::chrono::milliseconds(1000);
 constexpr int MaxNameLength = 253;
 // Workers still waiting on a silent server; past this many, lookups give up at once rather
 // than pile up threads.
-constexpr int MaxStuckWorkers = 32;
+constexpr int MaxStuckWorkers = 64;
+// Reverse lookups a scan may have started ahead and not yet asked for.
+constexpr std::size_t MaxAhead = 32;
 
 std::atomic<int> workers{0};
+
+using Clock = std::chrono::steady_clock;
 
 struct Lookup {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
     std::string answer;
+    Clock::time_point deadline;
 };
 
-// Runs `work` with Windows Sockets started on a worker of its own; the answer, or nothing once
-// the deadline has passed.
-std::string Bounded(std::function<std::string()> work) {
+// Starts `work` with Windows Sockets started on a worker of its own; null when too many
+// workers still wait on a silent server.
+std::shared_ptr<Lookup> Start(std::function<std::string()> work) {
     if (workers.load() >= MaxStuckWorkers)
-        return {};
+        return nullptr;
     auto lookup = std::make_shared<Lookup>();
+    lookup->deadline = Clock::now() + Deadline;
     ++workers;
     try {
         std::thread([lookup, work = std::move(work)] {
@@ -55,10 +63,17 @@ std::string Bounded(std::function<std::string()> work) {
         }).detach();
     } catch (const std::system_error&) {
         --workers;
-        return {};
+        return nullptr;
     }
+    return lookup;
+}
+
+// The answer, or nothing once the lookup's deadline has passed.
+std::string Wait(const std::shared_ptr<Lookup>& lookup) {
+    if (!lookup)
+        return {};
     std::unique_lock lock(lookup->mutex);
-    if (!lookup->done.wait_for(lock, Deadline, [&] { return lookup->finished; }))
+    if (!lookup->done.wait_until(lock, lookup->deadline, [&] { return lookup->finished; }))
         return {};
     return lookup->answer;
 }
@@ -108,17 +123,43 @@ public:
             if (static_cast<unsigned char>(c) <= ' ' || static_cast<unsigned char>(c) >= 0x7F)
                 return {};
         return QString::fromLatin1(
-            Bounded([host = name.toStdString()] { return First_Address(host); }));
+            Wait(Start([host = name.toStdString()] { return First_Address(host); })));
     }
 
     QString AddressToHost(const QString& address) override {
+        const auto ahead = ahead_.find(address);
+        if (ahead != ahead_.end()) {
+            const std::shared_ptr<Lookup> lookup = ahead->second;
+            ahead_.erase(ahead);
+            return QString::fromLocal8Bit(Wait(lookup));
+        }
+        return QString::fromLocal8Bit(Wait(Start_Reverse(address)));
+    }
+
+    // The lookup runs meanwhile, on the clock it started on; one not asked for in time is
+    // dropped with the oldest.
+    void AddressToHostAhead(const QString& address) override {
+        if (ahead_.count(address))
+            return;
+        if (ahead_.size() >= MaxAhead)
+            ahead_.erase(std::min_element(ahead_.begin(), ahead_.end(), [](auto& a, auto& b) {
+                return a.second->deadline < b.second->deadline;
+            }));
+        if (std::shared_ptr<Lookup> lookup = Start_Reverse(address))
+            ahead_.emplace(address, std::move(lookup));
+    }
+
+private:
+    static std::shared_ptr<Lookup> Start_Reverse(const QString& address) {
         sockaddr_in in{};
         in.sin_family = AF_INET;
         const QByteArray dotted = address.trimmed().toLatin1();
         if (::inet_pton(AF_INET, dotted.constData(), &in.sin_addr) != 1)
-            return {};
-        return QString::fromLocal8Bit(Bounded([in] { return Host_Name(in); }));
+            return nullptr;
+        return Start([in] { return Host_Name(in); });
     }
+
+    std::map<QString, std::shared_ptr<Lookup>> ahead_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // after this header the Windows spellings (NO_ERROR, IP_SUCCESS, SW_SHOW...) are the macros.
 #pragma once
 
+#include "platform/credentials.h"
 #include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
@@ -34,6 +35,10 @@
 #include <string>
 
 namespace platform::win32 {
+
+// ERROR_DIRECTORY_NOT_SUPPORTED, "an operation is not supported on a directory", which the
+// mingw-w64 headers do not name.
+inline constexpr ::DWORD ERROR_IS_A_FOLDER = 336;
 
 std::string Utf8(const std::wstring& text);
 

@@ -23,6 +23,7 @@ using fakes::FakeShell;
 using fakes::FakeWindowServices;
 using support::TempDir;
 using testing::HasSubstr;
+using testing::Not;
 
 struct Outcome {
     std::optional<int> status;
@@ -33,10 +34,19 @@ class CommandLineTest : public testing::Test {
 protected:
     Outcome Run(const QStringList& args, QtArguments qt = QtArguments::NotYetTaken) {
         std::ostringstream out, err;
-        const auto status =
-            app::Run_Without_Window(app::Parse_Arguments(args, qt), platform::SystemFileSystem(),
-                                    platform::AutostartFolder(), dir.Path("MAPEO.INI"), out, err);
+        const app::Places places{{dir.Path("config/mapeo"),
+                                  dir.Path("config/mapeo/MAPEO.INI"),
+                                  dir.Path("config/mapeo/MAPEO.BAK"),
+                                  {dir.Path("etc/mapeo/MAPEO.INI")}},
+                                 dir.Path("config/autostart"),
+                                 {dir.Path("etc/autostart")}};
+        const auto status = app::Run_Without_Window(app::Parse_Arguments(args, qt),
+                                                    platform::SystemFileSystem(), places, out, err);
         return {status, out.str(), err.str()};
+    }
+    void Write(const char* folder, const char* name, const QByteArray& bytes) {
+        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
+        dir.Write((std::string(folder) + '/' + name).c_str(), bytes);
     }
 
     TempDir dir;
@@ -72,33 +82,34 @@ TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
     EXPECT_THAT(Run({"--version"}).out, HasSubstr(MAPEO_VERSION));
 }
 
-TEST_F(CommandLineTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
+TEST_F(CommandLineTest, HelpNamesTheAdministratorsTableOnlyWhileTheUserHasNone) {
+    const std::string system = dir.Path("etc/mapeo/MAPEO.INI");
+    Write("etc/mapeo", "MAPEO.INI", "");
+    EXPECT_THAT(Run({"--help"}).out, HasSubstr("Tabla de conexiones: " + system + '\n'));
+    Write("config/mapeo", "MAPEO.INI", "");
+    EXPECT_THAT(Run({"--help"}).out, Not(HasSubstr(system)));
+}
+
+using AutostartTest = CommandLineTest;
+
+TEST_F(AutostartTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
+    const app::Places places{{dir.Path("config/mapeo"),
+                              dir.Path("config/mapeo/MAPEO.INI"),
+                              dir.Path("config/mapeo/MAPEO.BAK"),
+                              {}},
+                             "",
+                             {}};
     for (const char* option : {"--al-iniciar", "--no-al-iniciar"}) {
         std::ostringstream out, err;
         EXPECT_EQ(app::Run_Without_Window(app::Parse_Arguments({option}, QtArguments::NotYetTaken),
-                                          platform::SystemFileSystem(), "", dir.Path("MAPEO.INI"),
-                                          out, err),
+                                          platform::SystemFileSystem(), places, out, err),
                   app::ExitOk);
         EXPECT_THAT(out.str(), HasSubstr("no hace falta ninguna entrada"));
     }
     EXPECT_FALSE(dir.Exists(app::AutostartEntryName));
 }
 
-class AutostartTest : public CommandLineTest {
-protected:
-    AutostartTest() : saved(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path("config")));
-    }
-    ~AutostartTest() override { qputenv("XDG_CONFIG_HOME", saved); }
-    void SetUp() override {
-        if (platform::AutostartFolder().empty())
-            GTEST_SKIP() << "this system reconnects at sign-in by itself";
-    }
-
-    QByteArray saved;
-};
-
-TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedUnderXdgConfigHome) {
+TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedWhenNoAdministratorHasOne) {
     const char* entry = "config/autostart/mapeo-reconectar.desktop";
     ASSERT_EQ(Run({"--reconectar", "--al-iniciar"}).status, app::ExitOk);
     ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk) << "adding it again is harmless";
@@ -110,6 +121,17 @@ TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedUnderXdgConfigHome) {
     EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
     EXPECT_FALSE(dir.Exists(entry));
     EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk) << "nothing to remove is no error";
+}
+
+TEST_F(AutostartTest, AnAdministratorsEntryIsHiddenByTheUsersOwnNotLeftToRun) {
+    const char* entry = "config/autostart/mapeo-reconectar.desktop";
+    Write("etc/autostart", "mapeo-reconectar.desktop", "[Desktop Entry]\n");
+    for (const auto& [option, line] : {std::pair{"--no-al-iniciar", "\nHidden=true\n"},
+                                       {"--al-iniciar", "\nHidden=false\n"},
+                                       {"--no-al-iniciar", "\nHidden=true\n"}}) {
+        ASSERT_EQ(Run({option}).status, app::ExitOk);
+        EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr(line)) << option;
+    }
 }
 
 TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {

@@ -212,16 +212,27 @@ TEST(DiscoveryNames, UnusableNamesFromTheNetworkAreRefused) {
     EXPECT_EQ(dnssd::ServerName("mal|o.local"), "");
 }
 
-TEST(DiscoveryAddresses, LearnedAddressReplacesTheNameWhateverItsCase) {
+TEST(DiscoveryAddresses, AnnouncedAddressStandsInOnlyForANameThatDoesNotResolve) {
+    std::vector<std::string> asked;
+    const auto resolves = [&asked](const std::string& name) {
+        asked.push_back(name);
+        return name == "Servidor";
+    };
     RememberAddress("Equipo-Visto", "10.0.0.8");
+    RememberAddress("Servidor", "10.0.0.66");  // anyone may announce a name DNS knows
     RememberAddress("Otro", "fe80::1");
     RememberAddress("Tercero", "no es una dirección");
-    EXPECT_EQ(SmbHostFor("EQUIPO-VISTO"), "10.0.0.8");
-    EXPECT_EQ(SmbHostFor("Otro"), "Otro") << "libsmbclient takes no IPv6 literal";
-    EXPECT_EQ(SmbHostFor("Tercero"), "Tercero");
-    EXPECT_EQ(SmbHostFor("Desconocido"), "Desconocido");
+    EXPECT_EQ(SmbHostFor("EQUIPO-VISTO", resolves), "10.0.0.8");
+    EXPECT_EQ(SmbHostFor("Servidor", resolves), "Servidor") << "its ticket and passwords go there";
+    EXPECT_EQ(SmbHostFor("Otro", resolves), "Otro") << "libsmbclient takes no IPv6 literal";
+    EXPECT_EQ(SmbHostFor("Tercero", resolves), "Tercero");
+    EXPECT_EQ(SmbHostFor("Desconocido", resolves), "Desconocido");
+    EXPECT_EQ(SmbHostFor("equipo-visto", resolves), "10.0.0.8");
+    EXPECT_EQ(asked, (std::vector<std::string>{"EQUIPO-VISTO", "Servidor"}))
+        << "only announced names are looked up, once per announcement";
     RememberAddress("equipo-visto", "10.0.0.9");
-    EXPECT_EQ(SmbHostFor("Equipo-Visto"), "10.0.0.9") << "the latest round wins";
+    EXPECT_EQ(SmbHostFor("Equipo-Visto", resolves), "10.0.0.9") << "the latest round wins";
+    EXPECT_EQ(asked.size(), 3u);
 }
 
 }  // namespace

@@ -130,13 +130,14 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
     return arrived;
 }
 
-// Mapeo's start-up over the mapping file `ini`, on the real services.
+// Mapeo's start-up over the user's mapping file `ini` (none when null), on the real services.
 struct StartUp {
     explicit StartUp(const char* ini) {
         const std::string folder = Env("HOME") + "/.config/mapeo";
-        platform::SystemFileSystem().MakeFolder(folder);
         QFile file(QString::fromStdString(folder + "/MAPEO.INI"));
-        if (file.open(QIODevice::WriteOnly))
+        file.remove();
+        platform::SystemFileSystem().MakeFolder(folder);
+        if (ini && file.open(QIODevice::WriteOnly))
             file.write(ini);
         file.close();
         window.Form_Load();
@@ -301,6 +302,23 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
                                     " Desconectado de la unidad LPT1: satisfactoriamente"}));
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
+}
+
+TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
+    support::TempDir etc;
+    const QByteArray table =
+        "[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n";
+    platform::SystemFileSystem().MakeFolder(etc.Path("xdg/mapeo"));
+    etc.Write("xdg/mapeo/MAPEO.INI", table);
+    qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(etc.Path("none") + ':' + etc.Path("xdg")));
+    StartUp start(nullptr);
+    qunsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(
+        start.Messages(),
+        std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
+    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(platform::MappingFilePath())));
+    EXPECT_EQ(etc.Read("xdg/mapeo/MAPEO.INI"), table);
 }
 
 TEST_F(Connections, ADisconnectWithoutForceLeavesAFileOpenThroughTheDriveReadable) {

@@ -81,6 +81,30 @@ TEST_F(MountRecord, TwoMapeosWritingAtOnceKeepBothMounts) {
     EXPECT_TRUE(r.Has("/run/gvfs/b"));
 }
 
+// While a password dialog is up another Mapeo connects; neither write is lost.
+TEST_F(MountRecord, ReleasedForADialogItLetsOthersInAndKeepsWhatTheyWrote) {
+    Record r;
+    r.Add("/run/gvfs/a");
+    r.Release();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        Record other;  // a record kept locked would hold this forever
+        other.Add("/run/gvfs/b");
+        ::_exit(other.Save() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    r.Reacquire();
+    EXPECT_TRUE(r.Has("/run/gvfs/b"));
+    r.Add("/run/gvfs/c");
+    ASSERT_TRUE(r.Save());
+    r.Release();
+    const Record after;
+    for (const char* root : {"/run/gvfs/a", "/run/gvfs/b", "/run/gvfs/c"})
+        EXPECT_TRUE(after.Has(root)) << root;
+}
+
 TEST_F(MountRecord, WithoutARuntimeFolderNoMountIsTakenForMapeos) {
     ::setenv("XDG_RUNTIME_DIR", "relativo", 1);
     Record r;

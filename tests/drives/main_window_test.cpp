@@ -8,7 +8,7 @@
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/profile.h"
-#include "support/mouse.h"
+#include "support/input.h"
 #include "support/support.h"
 
 namespace {
@@ -227,6 +227,16 @@ TEST_F(MainWindowTest, AStoredMarkTheBoxRefusesIsReportedAndTheLoadCarriesOn) {
     EXPECT_EQ(ui.messages[2].text, "6\n\nDesbordamiento");
     EXPECT_EQ(window.TXTLOCAL[3]->text(), "") << "later rows still load";
     EXPECT_EQ(net.cancels.size(), 13u) << "every row's device is cancelled (K: twice)";
+}
+
+TEST_F(MainWindowTest, ATableThatCannotBeReadIsReportedOnceAndNoRowIsTouched) {
+    WriteMappingFile("");  // a section without a key
+    window.Form_Load();
+    EXPECT_THAT(ui.Texts(), ElementsAre("75\n\nNo se puede leer la tabla de conexiones " +
+                                        QString::fromStdString(dir.Path("cfg/MAPEO.INI")) +
+                                        ": no tiene ninguna clave en la sección [UNIDADES]."));
+    EXPECT_EQ(window.TXTLOCAL[11]->text(), "LPT3:") << "read as empty, every row was blanked";
+    EXPECT_TRUE(net.cancels.empty());
 }
 
 TEST_F(MainWindowTest, SaveWritesWhatTheFieldsShowOrSaysWhyItKeptTheOldFile) {

@@ -1,6 +1,7 @@
 // The mapping file as the main window reads and saves it, on real files.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <cerrno>
 
 #include "drives/apperror.h"
@@ -63,6 +64,9 @@ struct FailingServices : platform::ProfileFile, platform::FileSystem {
     }
     platform::DWORD GetLastError() const override { return ENOSPC; }
     bool NormalFileExists(const std::string& p) override { return files.NormalFileExists(p); }
+    Status CanReadFile(const std::string& p) override {
+        return failing == "read" ? Status{EACCES, "permiso denegado", true} : files.CanReadFile(p);
+    }
     Status CopyFileNoReplace(const std::string& a, const std::string& b) override {
         return failing == "copy" ? failure : files.CopyFileNoReplace(a, b);
     }
@@ -83,14 +87,27 @@ struct Fixture {
     drives::MappingFile file{
         services,
         services,
-        {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}};
+        {dir.Path("cfg"),
+         dir.Path("cfg/MAPEO.INI"),
+         dir.Path("cfg/MAPEO.BAK"),
+         {dir.Path("etc1/mapeo/MAPEO.INI"), dir.Path("etc2/mapeo/MAPEO.INI")}}};
     QByteArray Ini() const { return dir.Read("cfg/MAPEO.INI"); }
     QByteArray Bak() const { return dir.Read("cfg/MAPEO.BAK"); }
     bool Leftover() const { return dir.Exists("cfg/MAPEO.INI.tmp"); }
-    QByteArray WriteIni(const QByteArray& s) {
-        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
-        dir.Write("cfg/MAPEO.INI", s);
+    QByteArray WriteIni(const QByteArray& s, const char* folder = "cfg") {
+        platform::SystemFileSystem().MakeFolder(dir.Path(folder));
+        dir.Write((std::string(folder) + "/MAPEO.INI").c_str(), s);
         return s;
+    }
+    // What the load is told when the file it picks cannot be read, paths from the folder.
+    QString Refusal() {
+        try {
+            file.MappingFileExists();
+            return {};
+        } catch (const drives::AppError& e) {
+            return QString::number(e.number) + u' ' +
+                   QString(e.description).remove(QString::fromStdString(dir.Path()));
+        }
     }
 };
 
@@ -163,6 +180,54 @@ TEST(SaveMappings, ABackupOrAReplaceThatFailsKeepsTheOldFileAndSaysWhy) {
     f.services.failure.targetExists = true;
     EXPECT_TRUE(f.file.SaveMappings(DefaultRows()));
     EXPECT_EQ(f.Ini(), DefaultFile());
+}
+
+TEST(MappingSource, TheUsersFileWinsElseTheFirstOfTheAdministratorsThatIsThere) {
+    Fixture f;
+    drives::MappingFile file{
+        f.services,
+        f.services,
+        {"",
+         f.dir.Path("cfg/MAPEO.INI"),
+         "",
+         {f.dir.Path("etc0/mapeo/MAPEO.INI"), f.dir.Path("etc1/mapeo/MAPEO.INI"),
+          f.dir.Path("etc2/mapeo/MAPEO.INI")}}};
+    const auto read = [&] {
+        return file.MappingFileExists() ? file.ReadMappingValue("LETRA1") : QStringLiteral("-");
+    };
+    EXPECT_EQ(read(), "-");
+    for (const auto& [folder, expected] :
+         {std::pair{"etc2/mapeo", "etc2"}, {"etc1/mapeo", "etc1"}, {"cfg", "cfg"}}) {
+        f.WriteIni("[UNIDADES]\r\nLETRA1=" + QByteArray(folder).left(4) + "\r\n", folder);
+        EXPECT_EQ(read(), expected) << folder;
+    }
+}
+
+TEST(MappingSource, AFileThatIsThereButCannotBeReadIsReportedNeverReadAsEmptyOrPassedOver) {
+    Fixture f;
+    f.WriteIni("[UNIDADES]\r\nLETRA1=J:\r\n", "etc2/mapeo");
+    platform::SystemFileSystem().MakeFolder(f.dir.Path("etc1/mapeo/MAPEO.INI"));
+    const QString message = QStringLiteral("75 No se puede leer la tabla de conexiones %1: %2.");
+    EXPECT_EQ(f.Refusal(), message.arg("etc1/mapeo/MAPEO.INI", "es una carpeta"));
+    QDir(QString::fromStdString(f.dir.Path("etc1"))).removeRecursively();
+    f.WriteIni("\xff\xfe<h1>404</h1>\n[UNIDAD]\nLETRA1=J:\n", "etc1/mapeo");
+    EXPECT_EQ(f.Refusal(), message.arg("etc1/mapeo/MAPEO.INI",
+                                       "no tiene ninguna clave en la sección [UNIDADES]"));
+    f.WriteIni("[UNIDADES]\r\nLETRA1=J:\r\n");
+    f.services.failing = "read";  // the user's own, kept from them
+    EXPECT_EQ(f.Refusal(), message.arg("cfg/MAPEO.INI", "permiso denegado"));
+}
+
+TEST(SaveMappings, ASaveAfterReadingTheSystemFileWritesTheUsersOwnWithoutBackup) {
+    Fixture f;
+    const QByteArray system = f.WriteIni("[UNIDADES]\r\nUNIDAD1=\\\\admin\\a\r\n", "etc1/mapeo");
+    ASSERT_TRUE(f.file.MappingFileExists());
+    ASSERT_TRUE(f.file.SaveMappings(DefaultRows()));
+    EXPECT_EQ(f.Ini(), DefaultFile());
+    EXPECT_EQ(f.dir.Read("etc1/mapeo/MAPEO.INI"), system);
+    EXPECT_FALSE(f.dir.Exists("cfg/MAPEO.BAK")) << "the backup is of the user's own file only";
+    ASSERT_TRUE(f.file.MappingFileExists());
+    EXPECT_EQ(f.file.ReadMappingValue("UNIDAD1"), DefaultRows()[0].path);
 }
 
 }  // namespace

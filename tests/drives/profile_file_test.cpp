@@ -80,6 +80,13 @@ TEST(ProfileRead, AMissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(Get(d.Path("a.ini"), "S", "B", ""), "");
 }
 
+TEST(ProfileRead, WithoutAKeyTheSectionsKeyNamesComeBackEachEndedByANul) {
+    TempDir d;
+    d.Write("a.ini", "[S]\nA=1\njunk\n Letra1 = J:\n=x\n[T]\nB=2\n");
+    EXPECT_EQ(Get(d.Path("a.ini"), "s", nullptr), std::string("A\0Letra1\0", 9));
+    EXPECT_EQ(Get(d.Path("a.ini"), "U", nullptr), "");
+}
+
 TEST(ProfileRead, ALongValueIsCutToBufferSizeMinusOneWithoutSplittingACharacter) {
     TempDir d;
     d.Write("a.ini", "[S]\nA=" + QByteArray(300, 'x') + "\nB=" + QByteArray(253, 'y') + "ñ\n");

@@ -1,14 +1,18 @@
 // The Linux back ends without a network: how the echo socket's packets are read, which status
-// an error gets, and the Windows rules of the user name, sockets start-up and bad handles.
+// an error gets, where a read stops, what the echo helper refuses, and the Windows rules of
+// the user name, sockets start-up and bad handles.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <vector>
 
 #include "platform/echo.h"
+#include "platform/linux/icmp_helper.h"
 #include "platform/linux/icmp_packets.h"
 #include "platform/security.h"
 #include "platform/sockets.h"
@@ -17,6 +21,7 @@ namespace {
 
 using namespace platform;
 using icmp::Verdict;
+namespace helper = icmp::helper;
 using Bytes = std::vector<std::uint8_t>;
 
 IPAddr Ip(const char* text) {
@@ -109,6 +114,87 @@ TEST(EchoSocket, ErrorsGetTheStatusOfTheirKind) {
     EXPECT_EQ(icmp::StatusForLocalError(ENOBUFS), IP_GENERAL_FAILURE);
     const Bytes request = Echo(8, Raw);
     EXPECT_EQ(icmp::InternetChecksum(request.data(), request.size()), 0) << "odd length included";
+}
+
+TEST(EchoSocket, RepliesWithIpOptionsAndRepliesTooLargeForTheBuffer) {
+    Bytes withOptions = Ip4(Echo(0, Raw), Raw.destination, Ip("10.0.0.9"));
+    withOptions[0] = 0x46;  // a 24-byte header: one word of options before the ICMP message
+    withOptions.insert(withOptions.begin() + 20, {1, 1, 1, 0});
+    std::uint16_t id = 0, sequence = 0;
+    ASSERT_TRUE(icmp::EchoKey(true, withOptions.data(), withOptions.size(), id, sequence));
+    EXPECT_EQ(sequence, Raw.sequence);
+    const auto o = icmp::ReadPacket(Raw, withOptions.data(), withOptions.size(), Raw.destination);
+    ASSERT_EQ(o.verdict, Verdict::Reply);
+    ASSERT_EQ(o.size, 15u);
+    EXPECT_EQ(std::memcmp(o.data, "Enviando sondeo", 15), 0);
+
+    std::uint8_t buffer[278];
+    const Bytes fits(250, 'a'), large(251, 'b');
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(icmp::FillReplyBuffer(buffer, sizeof buffer, IP_SUCCESS, Raw.destination, 3,
+                                    fits.data(), fits.size()),
+              IP_SUCCESS);
+    EXPECT_EQ(buffer[277], 'a');
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(icmp::FillReplyBuffer(buffer, sizeof buffer, IP_SUCCESS, Raw.destination, 3,
+                                    large.data(), large.size()),
+              IP_BUF_TOO_SMALL);
+    ICMP_ECHO_REPLY32 header;
+    std::memcpy(&header, buffer, sizeof header);
+    EXPECT_EQ(header.Status, 11001);
+    EXPECT_EQ(header.DataSize, 0);
+    EXPECT_EQ(buffer[28], 0x5A) << "nothing of the reply is written past its header";
+}
+
+TEST(EchoSocket, AnEndlessStreamOfOtherTrafficEndsTheReadAtTheDeadlineOrTheBatch) {
+    // Each read finds another packet: a loop that reads until nothing waits would never end.
+    const auto endless = [] { return true; };
+    const auto never = [] { return false; };
+    EXPECT_GE(icmp::ReadBounded(std::chrono::steady_clock::now() + std::chrono::milliseconds(30),
+                                INT_MAX, endless, never),
+              1);
+    EXPECT_EQ(icmp::ReadBounded(std::chrono::steady_clock::time_point::max(), 64, endless, never),
+              64);
+    int read = 0;
+    EXPECT_EQ(icmp::ReadBounded(
+                  std::chrono::steady_clock::time_point::max(), 64, [&] { return ++read; },
+                  [&] { return read == 3; }),
+              3)
+        << "the probe waited for has its answer";
+}
+
+TEST(EchoHelper, RefusesEveryMalformedRequestWithItsStatus) {
+    const auto request = [](std::uint32_t tag, const char* to, std::uint32_t timeoutMs,
+                            std::size_t payload, std::size_t declared) {
+        helper::Request r;
+        r.tag = tag;
+        r.destination = Ip(to);
+        r.timeoutMs = timeoutMs;
+        r.payloadSize = std::uint16_t(declared);
+        Bytes m(sizeof r + payload, 'x');
+        std::memcpy(m.data(), &r, sizeof r);
+        return m;
+    };
+    const auto check = [](const Bytes& m, bool truncated = false) {
+        return helper::CheckRequest(m.data(), m.size(), truncated).status;
+    };
+    EXPECT_EQ(check(request(1, "10.0.0.5", 200, 15, 15)), IP_SUCCESS);
+    EXPECT_EQ(check({}), IP_BAD_REQ);
+    EXPECT_EQ(check({0xDE, 0xAD, 0xBE}), IP_BAD_REQ) << "garbage";
+    EXPECT_EQ(check(Bytes(15, 1)), IP_BAD_REQ) << "shorter than a request";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 200, 3, 15)), IP_BAD_REQ) << "less than declared";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 200, 15, 3)), IP_BAD_REQ) << "more than declared";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 200, 1025, 1025)), IP_BAD_REQ) << "oversize";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 200, 1024, 1024), true), IP_BAD_REQ) << "cut short";
+    EXPECT_EQ(check(request(0, "10.0.0.5", 200, 15, 15)), IP_BAD_REQ) << "no tag";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 0, 15, 15)), IP_BAD_REQ) << "no time";
+    EXPECT_EQ(check(request(1, "10.0.0.5", 10001, 15, 15)), IP_BAD_REQ) << "an absurd deadline";
+    for (const char* to :
+         {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.1.2.3", "240.0.0.1", "127.255.255.255"})
+        EXPECT_EQ(check(request(1, to, 200, 15, 15)), IP_BAD_DESTINATION) << to;
+    const Bytes tagged = request(77, "10.0.0.5", 0, 15, 15);
+    EXPECT_EQ(helper::CheckRequest(tagged.data(), tagged.size(), false).request.tag, 77u)
+        << "the refusal names the request";
 }
 
 TEST(SystemServices, KeepTheWindowsRulesForBuffersCountsAndHandles) {

@@ -1,5 +1,6 @@
 // The echo engine: address text to the address probed, status lines, the sockets start-up
-// checks, and what one probe asks of the echo service and leaves in the caller's record.
+// checks, what one probe asks of the echo service and leaves in the caller's record, and the
+// probes a scan sends ahead.
 #include <gtest/gtest.h>
 
 #include "fakes/desktop.h"
@@ -39,8 +40,13 @@ struct Engine {
     QStringList events;
     fakes::FakeWindowServices ui;
     fakes::FakeEcho echo{events};
+    fakes::FakeAhead ahead{echo};
     fakes::FakeWinSock sockets{events};
     TCPICP module{echo, sockets, ui};
+    explicit Engine(bool lookAhead = false) {
+        if (lookAhead)
+            echo.ahead = &ahead;
+    }
 };
 
 TEST(SocketsStartup, EachProblemHasItsMessageAndOnlyTheFirstIsShown) {
@@ -106,6 +112,53 @@ TEST(SendEcho, NoEchoAtAllIsNeverFoundAndIsExplainedOnce) {
     r.Status = 0;
     silent.module.Send_Echo(QStringLiteral("10.1.2.3"), r);
     EXPECT_EQ(std::tuple(r.Status, r.DataSize), std::tuple(11050, 0));
+}
+
+TEST(LookAhead, GuessedProbesGoOutOnePerMillisecondNeverMoreThanTheWindow) {
+    Engine e(true);
+    e.ahead.silenceMs = 1000;  // long silences: the window, not the time-out, bounds what is out
+    QStringList hosts;
+    for (int i = 256; i < 256 + 356; ++i)
+        hosts << "10.0." + QString::number(i / 256) + '.' + QString::number(i % 256);
+    ECHO_REPLY r{};
+    for (qsizetype i = 0; i < hosts.size(); ++i) {
+        e.module.Look_Ahead(hosts.mid(i + 1));
+        e.module.Send_Echo(hosts[i], r);
+        ASSERT_EQ(r.Status, 11010) << hosts[i].toStdString();
+    }
+    EXPECT_EQ(e.ahead.mostOut, std::size_t(tcpip::LookAheadWindow));
+    int crowded = 0;
+    for (const auto& [tick, sends] : e.ahead.sendsAt)
+        crowded += sends > 1;
+    EXPECT_EQ(crowded, 0) << "two probes in one millisecond";
+    EXPECT_EQ(e.events.filter("ahead:").size(), hosts.size()) << "each sent once";
+    EXPECT_TRUE(e.events.filter("send:").isEmpty());
+    EXPECT_LT(e.ahead.now - 1000, std::uint64_t(hosts.size()) * 1000 / 50)
+        << "the silences overlap instead of adding up";
+}
+
+TEST(LookAhead, HoldsForOneProbeOnlyAndWrongGuessesAreDroppedNotUsed) {
+    Engine e(true);
+    e.echo.answering = {QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.5")};
+    ECHO_REPLY r{};
+    e.module.Look_Ahead({QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.3")});
+    e.module.Send_Echo(QStringLiteral("10.0.0.1"), r);
+    EXPECT_EQ(e.events.filter("ahead:"),
+              QStringList({"ahead:10.0.0.1", "ahead:10.0.0.2", "ahead:10.0.0.3"}));
+    // A PING in between: one probe of its own, sent at once, though its address is out.
+    e.module.Send_Echo(QStringLiteral("10.0.0.2"), r);
+    EXPECT_EQ(e.events.filter("send:"), QStringList{"send:10.0.0.2"});
+    EXPECT_EQ(r.Status, 0);
+    // The boxes changed: the step needs 10.0.0.5, and what was out for the guess goes.
+    e.module.Look_Ahead({});
+    e.module.Send_Echo(QStringLiteral("10.0.0.5"), r);
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(tcpip::Address_Value(r), TCPICP::Address_To_Long(QStringLiteral("10.0.0.5")));
+    EXPECT_TRUE(e.ahead.out.empty());
+    e.module.Look_Ahead({QStringLiteral("10.0.0.9")});
+    e.module.Send_Echo(QStringLiteral("10.0.0.8"), r);
+    e.module.End_Look_Ahead();
+    EXPECT_TRUE(e.ahead.out.empty()) << "the scan is over: nothing stays out";
 }
 
 }  // namespace

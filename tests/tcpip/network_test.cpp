@@ -8,10 +8,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <QFile>
+#include <QRegularExpression>
 #include <atomic>
 #include <climits>
 #include <thread>
 
+#include "platform/linux/icmp_helper.h"
 #include "platform/linux/resolver_cares.h"
 #include "platform/paths.h"
 #include "tcpip/tester_rig.h"
@@ -20,6 +26,13 @@ namespace {
 
 using namespace platform;
 using Outcome = CaresResolver::Outcome;
+namespace helper = icmp::helper;
+
+// The fixture names the helper of this build; the program finds its own beside itself.
+const bool helperNamed = [] {
+    helper::SetHelperPath(qgetenv("MAPEO_TC_HELPER").toStdString());
+    return true;
+}();
 
 IPAddr Ip(const char* text) {
     in_addr a{};
@@ -50,13 +63,28 @@ bool CanOpen(int type) {
     return fd >= 0 && ::close(fd) == 0;
 }
 
+// The system's echo service without its look-ahead: each probe is sent when it is needed.
+struct OneAtATime final : IcmpEcho {
+    HANDLE IcmpCreateFile() override { return SystemIcmpEcho().IcmpCreateFile(); }
+    DWORD IcmpSendEcho(HANDLE h, IPAddr to, LPVOID data, WORD size, IP_OPTION_INFORMATION* o,
+                       LPVOID reply, DWORD replySize, DWORD ms) override {
+        return SystemIcmpEcho().IcmpSendEcho(h, to, data, size, o, reply, replySize, ms);
+    }
+    BOOL IcmpCloseHandle(HANDLE h) override { return SystemIcmpEcho().IcmpCloseHandle(h); }
+    DWORD GetLastError() const override { return SystemIcmpEcho().GetLastError(); }
+    std::string LastErrorText() const override { return SystemIcmpEcho().LastErrorText(); }
+};
+
 // A tester window on the system's services, with messages recorded instead of shown.
 struct RealTester {
     fakes::FakeWindowServices ui;
-    tcpip::FRMTCPIP* w = new tcpip::FRMTCPIP({SystemIcmpEcho(), SystemWinSock(), SystemSecurity(),
-                                              SystemNameResolver(), SystemWinsockControl(),
-                                              SystemFileSystem(), ui, platform::ScanExportPath()});
-    RealTester() { w->Form_Load(); }
+    tcpip::FRMTCPIP* w;
+    explicit RealTester(IcmpEcho& echo = SystemIcmpEcho())
+        : w(new tcpip::FRMTCPIP({echo, SystemWinSock(), SystemSecurity(), SystemNameResolver(),
+                                 SystemWinsockControl(), SystemFileSystem(), ui,
+                                 platform::ScanExportPath()})) {
+        w->Form_Load();
+    }
     ~RealTester() { delete w; }
     QStringList Scan(const QString& dotted) {
         for (int i = 0; i < 4; ++i)
@@ -68,7 +96,8 @@ struct RealTester {
 
 TEST(SocketKind, IsTheOneThisRunIsAbout) {
     const QByteArray mode = qgetenv("MAPEO_TC_MODE");
-    ASSERT_TRUE(mode == "datagram" || mode == "raw" || mode == "none") << "run network_fixture.sh";
+    ASSERT_TRUE(mode == "datagram" || mode == "raw" || mode == "none" || mode == "helper")
+        << "run network_fixture.sh";
     EXPECT_EQ(CanOpen(SOCK_DGRAM), mode == "datagram");
     EXPECT_EQ(CanOpen(SOCK_RAW), mode == "raw");
 }
@@ -139,6 +168,146 @@ TEST(NoEcho, ProbesAreGeneralFailuresAndTheUserLearnsOnceHowToAllowIcmp) {
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("net.ipv4.ping_group_range")));
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("cap_net_raw")));
+    EXPECT_TRUE(t.ui.messages[0].text.contains(QString::fromStdString(helper::HelperPath())))
+        << "the capability goes on the helper, never on Mapeo";
+}
+
+TEST(LookAhead, AScanGivesTheSameLinesAsProbingOneAtATime) {
+    OneAtATime sequential;
+    RealTester ahead, plain(sequential);
+    const QStringList found = ahead.Scan(QStringLiteral("10.237.0.224"));
+    EXPECT_EQ(found, QStringList({"10.237.0.225 <-> impresora.mapeo.test", "10.237.0.230 <-> ",
+                                  "10.237.0.241 <-> servidor.mapeo.test", "10.237.0.250 <-> ",
+                                  "10.237.0.255 <-> "}));
+    EXPECT_EQ(plain.Scan(QStringLiteral("10.237.0.224")), found);
+    // Round trips vary from run to run; every other line is the same.
+    const auto steady = [](QStringList log) {
+        return log.replaceInStrings(QRegularExpression(QStringLiteral("^\\d+ ms$")),
+                                    QStringLiteral("? ms"));
+    };
+    const QStringList log = TesterRig::Lines(ahead.w->List1Lines());
+    EXPECT_EQ(log.size(), 6 + 26 * 7 + 5 * 7) << "silent after an answer: its data stays";
+    EXPECT_EQ(steady(log), steady(TesterRig::Lines(plain.w->List1Lines())));
+}
+
+// Runs while the fixture floods this namespace with echo replies that answer nobody.
+TEST(Flood, OtherHostsIcmpHoldsNoProbePastItsDeadline) {
+    int ended = 0;
+    for (int i = 0; i < 5; ++i)
+        ended += Echo("10.237.0.7").header.Status == std::int32_t(IP_REQ_TIMED_OUT);
+    EXPECT_EQ(ended, 5);
+    RealTester t;
+    t.Scan(QStringLiteral("10.237.0.200"));
+    EXPECT_EQ(TesterRig::Lines(t.w->List1Lines()).filter(QStringLiteral("=Prueba número")).size(),
+              56);
+}
+
+// Mapeo's end of a helper started by hand.
+struct HelperChannel {
+    helper::Process p;
+    int error = 0;
+    const bool started = helper::Start(helper::HelperPath(), p, error);
+    ~HelperChannel() { helper::Stop(p); }
+
+    void Send(const std::vector<std::uint8_t>& m) {
+        pollfd out{p.fd, POLLOUT, 0};
+        while (::send(p.fd, m.data(), m.size(), MSG_NOSIGNAL) < 0 && errno == EAGAIN)
+            ::poll(&out, 1, 1000);
+    }
+    void Send(std::uint32_t tag, const char* to, std::uint32_t timeoutMs = 10000,
+              std::size_t payload = 15, std::size_t declared = 15) {
+        helper::Request r;
+        r.tag = tag;
+        r.destination = Ip(to);
+        r.timeoutMs = timeoutMs;
+        r.payloadSize = std::uint16_t(declared);
+        std::vector<std::uint8_t> m(sizeof r + payload, 'x');
+        std::memcpy(m.data(), &r, sizeof r);
+        Send(m);
+    }
+    helper::Answer Next() {
+        helper::Answer a;
+        a.status = 0xFFFFFFFF;
+        pollfd in{p.fd, POLLIN, 0};
+        std::uint8_t m[sizeof a + helper::MaxAnswerData];
+        if (::poll(&in, 1, 20000) == 1 && ::recv(p.fd, m, sizeof m, 0) >= ssize_t(sizeof a))
+            std::memcpy(&a, m, sizeof a);
+        return a;
+    }
+};
+
+TEST(Helper, HoldsNoCapabilityOnceStarted) {
+    HelperChannel h;
+    ASSERT_TRUE(h.started) << strerror(h.error);
+    QFile status(QStringLiteral("/proc/%1/status").arg(h.p.pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    QStringList held;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        const QList<QByteArray> field = line.simplified().split(' ');
+        if (field.size() == 2 && field[0].startsWith("Cap") && field[0] != "CapBnd:" &&
+            field[1] != "0000000000000000")
+            held << QString::fromLatin1(line);
+        if (field.size() == 2 && field[0] == "NoNewPrivs:" && field[1] != "1")
+            held << QString::fromLatin1(line);
+    }
+    EXPECT_EQ(held, QStringList());
+}
+
+TEST(Helper, AnswersEveryHostileRequestWithAnErrorAndGoesOnServing) {
+    HelperChannel h;
+    ASSERT_TRUE(h.started) << strerror(h.error);
+    const auto expect = [&](std::uint32_t tag, DWORD status, const char* what) {
+        const helper::Answer a = h.Next();
+        EXPECT_EQ(a.tag, tag) << what;
+        EXPECT_EQ(a.status, status) << what;
+    };
+    h.Send({0xDE, 0xAD, 0xBE});
+    expect(0, IP_BAD_REQ, "garbage");
+    h.Send(std::vector<std::uint8_t>(10, 7));
+    expect(0x07070707, IP_BAD_REQ, "a short request");
+    h.Send(8, "10.231.0.2", 200, 3);
+    expect(8, IP_BAD_REQ, "less payload than declared");
+    h.Send(9, "10.231.0.2", 200, 5000, 5000);
+    expect(9, IP_BAD_REQ, "an oversize payload");
+    h.Send(0, "10.231.0.2");
+    expect(0, IP_BAD_REQ, "tag 0");
+    h.Send(11, "10.231.0.2", 0);
+    expect(11, IP_BAD_REQ, "no time at all");
+    h.Send(12, "10.231.0.2", 4000000000u);
+    expect(12, IP_BAD_REQ, "an absurd deadline");
+    std::uint32_t tag = 13;
+    for (const char* to : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "10.231.0.255"}) {
+        h.Send(tag, to);
+        expect(tag++, IP_BAD_DESTINATION, to);
+    }
+    h.Send(17, "10.237.0.7");
+    h.Send(17, "10.237.0.8");
+    expect(17, IP_BAD_REQ, "a tag already in flight");
+    h.Send(20, "10.231.0.2", 200);
+    expect(20, IP_SUCCESS, "a good request after all that");
+    // Sent slower than the helper's pace, so that only the count in flight can refuse.
+    for (std::uint32_t t = 100; t < 100 + helper::MaxInFlight - 1; ++t) {
+        h.Send(t, "10.237.0.9");
+        std::this_thread::sleep_for(std::chrono::microseconds(1100));
+    }
+    h.Send(5000, "10.237.0.9");
+    expect(5000, IP_NO_RESOURCES, "one more than may be in flight");
+}
+
+TEST(Helper, SendsNoFasterThanMapeoPacesItsScans) {
+    HelperChannel h;
+    ASSERT_TRUE(h.started) << strerror(h.error);
+    for (std::uint32_t t = 1; t <= 2 * helper::RateBurst; ++t)
+        h.Send(t, "10.237.0.9");
+    EXPECT_EQ(h.Next().status, IP_NO_RESOURCES) << "a burst beyond the first ones is refused";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    h.Send(1000, "10.231.0.2", 200);
+    helper::Answer a;
+    do
+        a = h.Next();
+    while (a.tag != 1000 && a.status == IP_NO_RESOURCES);
+    EXPECT_EQ(a.tag, 1000u);
+    EXPECT_EQ(a.status, IP_SUCCESS) << "and then it serves again";
 }
 
 TEST(Names, HostsFileFirstThenTheServerAndEmptyTextForUnknownOrInvalid) {

@@ -11,6 +11,9 @@
 #include "tcpip/frmtcpip.h"
 
 struct TesterRig {
+    // How the scans send their probes: each when it is needed, or ahead through FakeAhead.
+    enum class Probes { OneByOne, Ahead };
+
     support::TempDir dir;
     QStringList events;
     fakes::FakeWindowServices ui;
@@ -19,14 +22,19 @@ struct TesterRig {
     fakes::FakeSecurity security;
     fakes::FakeResolver resolver;
     fakes::FakeControl control;
+    fakes::FakeAhead ahead{echo};
     QPointer<tcpip::FRMTCPIP> window;
 
-    explicit TesterRig(const char* exportFile = "escaner.txt") {
+    explicit TesterRig(const char* exportFile = "escaner.txt", Probes probes = Probes::OneByOne) {
+        if (probes == Probes::Ahead)
+            echo.ahead = &ahead;
+        resolver.lookAhead = probes == Probes::Ahead;
         window = new tcpip::FRMTCPIP({echo, sockets, security, resolver, control,
                                       platform::SystemFileSystem(), ui, dir.Path(exportFile)});
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->Form_Load();
     }
+    explicit TesterRig(Probes probes) : TesterRig("escaner.txt", probes) {}
     ~TesterRig() { delete window.data(); }
     tcpip::FRMTCPIP& w() { return *window; }
     void Boxes(const QString& dotted) {

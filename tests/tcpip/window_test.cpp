@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <functional>
 
 #include "tcpip/tester_rig.h"
 
@@ -175,6 +177,107 @@ TEST(CloseDuringScan, TheScanEndsAndTheWindowGoesOnlyOnceEveryScanHasUnwound) {
     EXPECT_EQ(rig.ui.yields, 4);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(rig.window.isNull()) << "a closed tester is loaded afresh next time";
+}
+
+// What a user sees of a tester after `scenario`, with or without the look-ahead.
+QStringList Seen(bool lookAhead, const std::function<void(TesterRig&)>& scenario) {
+    TesterRig rig(lookAhead ? TesterRig::Probes::Ahead : TesterRig::Probes::OneByOne);
+    for (const char* prefix : {"10.0.0.", "11.0.0.", "10.0.5.", "10.0.254.", "10.0.255."})
+        for (int n : {0, 3, 7, 200, 252, 254})
+            rig.echo.answering << QString::fromLatin1(prefix) + QString::number(n);
+    rig.echo.statusFor[QStringLiteral("10.0.0.9")] = 11003;
+    rig.resolver.answers[QStringLiteral("ip:10.0.0.7")] = QStringLiteral("siete.oficina");
+    rig.resolver.answers[QStringLiteral("ip:10.0.254.252")] = QStringLiteral("impresora");
+    scenario(rig);
+    QStringList seen = rig.Log() + QStringList{QStringLiteral("--")} + rig.Found();
+    for (QLineEdit* box : rig.w().Text1)
+        seen << box->text();
+    QString shapes;
+    for (QWidget* s : rig.w().Shape1)
+        shapes += s->isHidden() ? u'.' : u'o';
+    seen << shapes << QString::number(rig.ui.yields) << QString::number(rig.w().ProbeCounter);
+    for (const auto& m : rig.ui.messages)
+        seen << m.text;
+    return seen;
+}
+
+TEST(LookAhead, EveryScanShowsExactlyWhatItShowsWithoutIt) {
+    const auto at = [](TesterRig& rig, int yield, std::function<void()> action) {
+        const auto before = rig.ui.onDoEvents;
+        rig.ui.onDoEvents = [&rig, yield, action, before] {
+            if (before)
+                before();
+            if (rig.ui.yields == yield)
+                action();
+        };
+    };
+    const std::pair<const char*, std::function<void(TesterRig&)>> scenarios[] = {
+        {"fourth octet", [](TesterRig& r) { r.w().Command2_Click(); }},
+        {"edits, PING and clearing the log",
+         [&](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.0.190"));
+             at(r, 9, [&r] { r.w().Text1[0]->setText(QStringLiteral("11")); });
+             at(r, 21, [&r] { r.w().Text1[2]->setText(QStringLiteral(" 5 ")); });
+             at(r, 30, [&r] { r.w().Command1_Click(); });
+             at(r, 44, [&r] { r.w().List1_DblClick(); });
+             at(r, 61, [&r] { r.w().Text1[3]->setText(QStringLiteral("3")); });
+             r.w().Command2_Click();
+         }},
+        {"stop before a probe",
+         [&](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.250.250"));
+             at(r, 7, [&r] { r.w().Command5_Click(); });
+             r.w().Command4_Click();
+         }},
+        {"stop after a report",
+         [&](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.0.0"));
+             at(r, 16, [&r] { r.w().Command5_Click(); });
+             r.w().Command4_Click();
+         }},
+        {"a fourth-octet scan inside a two-octet scan",
+         [&](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.254.248"));
+             at(r, 5, [&r] { r.w().Command2_Click(); });
+             r.w().Command4_Click();
+         }},
+        {"a box edited into text during nested scans",
+         [&](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.254.250"));
+             at(r, 1, [&r] { r.w().Command2_Click(); });
+             at(r, 3, [&r] { r.w().Text1[1]->setText(QStringLiteral("uno")); });
+             r.w().Command4_Click();
+         }},
+        {"two octets from a negative start",
+         [](TesterRig& r) {
+             r.Boxes(QStringLiteral("10.0.254.-2"));
+             r.w().Command4_Click();
+         }},
+    };
+    for (const auto& [name, scenario] : scenarios)
+        EXPECT_EQ(Seen(true, scenario), Seen(false, scenario)) << name;
+}
+
+TEST(LookAhead, AScanGuessesRightAcrossThirdOctetValuesSoNothingIsSentTwice) {
+    TesterRig rig(TesterRig::Probes::Ahead);
+    rig.Boxes(QStringLiteral("10.0.253.250"));
+    rig.w().Command4_Click();
+    EXPECT_EQ(rig.events.filter(QStringLiteral("ahead:"))
+                  .replaceInStrings(QStringLiteral("ahead:"), QString()),
+              Range(QStringLiteral("10.0.253."), 250, 255) +
+                  Range(QStringLiteral("10.0.254."), 250, 255) +
+                  Range(QStringLiteral("10.0.255."), 250, 255));
+}
+
+TEST(LookAhead, NamesOfHostsThatAnsweredAheadAreAskedEarlyAndShownTheSame) {
+    TesterRig rig(TesterRig::Probes::Ahead);
+    rig.Boxes(QStringLiteral("10.0.0.0"));
+    rig.echo.answering = {QStringLiteral("10.0.0.7"), QStringLiteral("10.0.0.9")};
+    rig.resolver.answers[QStringLiteral("ip:10.0.0.7")] = QStringLiteral("siete.oficina");
+    rig.w().Command2_Click();
+    EXPECT_EQ(rig.resolver.asked,
+              QStringList({"ahead:10.0.0.7", "ahead:10.0.0.9", "ip:10.0.0.7", "ip:10.0.0.9"}));
+    EXPECT_EQ(rig.Found(), QStringList({"10.0.0.7 <-> siete.oficina", "10.0.0.9 <-> "}));
 }
 
 TEST(Export, WritesQuotedCrLfLinesInListOrderOrSaysWhyItCouldNot) {

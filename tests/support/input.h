@@ -1,8 +1,9 @@
-// The left button pressed and released in the middle of a widget, as a user's click reaches it
-// (event filters included).
+// A user's mouse and keyboard as widgets receive them (event filters included, unhandled keys
+// passed on to the parents), without Qt's test library, which a Windows build of Qt lacks.
 #pragma once
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -16,6 +17,7 @@ inline void Send_Mouse(QWidget* widget, QEvent::Type type) {
     QApplication::sendEvent(widget, &event);
 }
 
+// The left button pressed and released in the middle of the widget.
 inline void Click(QWidget* widget) {
     Send_Mouse(widget, QEvent::MouseButtonPress);
     Send_Mouse(widget, QEvent::MouseButtonRelease);
@@ -26,6 +28,18 @@ inline void Double_Click(QWidget* widget) {
     Click(widget);
     Send_Mouse(widget, QEvent::MouseButtonDblClick);
     Send_Mouse(widget, QEvent::MouseButtonRelease);
+}
+
+inline void Press_Key(QWidget* widget, int key, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &release);
+}
+
+inline void Type_Text(QWidget* widget, const QString& text) {
+    for (const QChar c : text)
+        Press_Key(widget, c.toUpper().unicode(), QString(c));
 }
 
 }  // namespace support

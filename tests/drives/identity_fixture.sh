@@ -1,0 +1,251 @@
+#!/usr/bin/env bash
+# Runs the identity test binary beside the servers it needs, all in private namespaces
+# (network, mount, process) made here:
+#  - Samba on 127.0.0.1 that refuses guests (workgroup MAPEOID): share "privado", a second
+#    share "otro" and printer "privada" for user ana; accounts that are disabled, locked
+#    out and expired;
+#  - a Samba AD domain controller dc.pruebas.lan (realm PRUEBAS.LAN) in a network namespace
+#    of its own behind a veth pair, with share "dominio" and printer "impresora", and a
+#    Kerberos ticket for ana@PRUEBAS.LAN;
+#  - a private D-Bus session with gnome-keyring (unlocked, empty) and GVfs, and a private
+#    cupsd.
+# When the script ends, however it ends, every process in its namespaces ends with it and its
+# folder is removed. At the end the folder is searched for the test passwords.
+#   identity_fixture.sh TEST_BINARY [ARGS...]
+set -euo pipefail
+if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
+    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
+fi
+if [ -z "${MAPEO_FIXTURE_INSIDE:-}" ]; then
+    exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private -- \
+        env MAPEO_FIXTURE_INSIDE=1 bash "$0" "$@"
+fi
+bin="$1"
+shift
+# The test binary knows these too; nothing else may ever hold them.
+ana_pw='Cl4ve-de-Ana!'
+dc_pw='Adm1n-Pruebas!'
+keyring_pw='llavero-de-prueba'
+
+w=$(mktemp -d /tmp/mapeo-id.XXXXXX)
+chmod 755 "$w"
+cleanup() {
+    local rc=$?
+    fusermount3 -u -z "$w/run/gvfs" 2>/dev/null || true
+    if [ "$rc" -ne 0 ]; then
+        echo "--- samba log ---"; tail -n 20 "$w"/samba/log.* 2>/dev/null || true
+        echo "--- dc log ---"; tail -n 20 "$w"/dc/samba.out 2>/dev/null || true
+        echo "--- cups log ---"; tail -n 20 "$w"/cups/error_log 2>/dev/null || true
+    fi
+    # This script is the first process of its own process namespace: every other process in
+    # it, the domain controller's namespace included, is one it started.
+    disown -a
+    kill -9 -1 2>/dev/null || true
+    for _ in $(seq 50); do rm -rf "$w" 2>/dev/null && break; sleep 0.1; done
+    exit "$rc"
+}
+trap cleanup EXIT
+
+ip link set lo up
+# Accounts the servers map their users to, visible in these namespaces only.
+cp /etc/passwd "$w/passwd"
+cp /etc/group "$w/group"
+uid=2001
+for u in ana inhabilitada bloqueada caducada; do
+    echo "$u:x:$uid:2001::/nonexistent:/usr/sbin/nologin" >>"$w/passwd"
+    uid=$((uid + 1))
+done
+echo "mapeoid:x:2001:" >>"$w/group"
+mount --bind "$w/passwd" /etc/passwd
+mount --bind "$w/group" /etc/group
+
+# --- The domain controller, provisioned in the background while the rest starts.
+ip link add mapeo-id-c type veth peer name mapeo-id-d
+ip addr add 10.214.0.1/24 dev mapeo-id-c
+ip link set mapeo-id-c up
+printf '10.214.0.2 dc.pruebas.lan dc\n127.0.0.1 localhost\n' >"$w/hosts"
+printf 'nameserver 10.214.0.2\n' >"$w/resolv.conf"
+mount --bind "$w/hosts" /etc/hosts
+mount --bind "$w/resolv.conf" /etc/resolv.conf
+d="$w/dc"
+mkdir -p "$d"/{run,log,share/Carpeta,spool,printed}
+printf 'del dominio\n' >"$d/share/Carpeta/informe.txt"
+chmod -R a+rwX "$d/share" "$d/printed"
+chmod 1777 "$d/spool"
+cat >"$w/dc.sh" <<'DC'
+set -eu
+d=$1
+for _ in $(seq 100); do ip link show mapeo-id-d >/dev/null 2>&1 && break; sleep 0.05; done
+ip link set lo up
+ip addr add 10.214.0.2/24 dev mapeo-id-d
+ip link set mapeo-id-d up
+# winbindd's socket is looked for in /run/samba only.
+mount --bind "$d/run" /run/samba
+mount --bind "$d/log" /var/log/samba
+printf 'nameserver 10.214.0.2\n' >"$d/resolv.conf"
+mount --bind "$d/resolv.conf" /etc/resolv.conf
+samba-tool domain provision -s /dev/null --targetdir="$d/db" --realm=PRUEBAS.LAN \
+    --domain=PRUEBAS --server-role=dc --dns-backend=SAMBA_INTERNAL --adminpass="$DC_PW" \
+    --host-name=dc --host-ip=10.214.0.2 --option="interfaces=lo mapeo-id-d" \
+    --option="bind interfaces only=yes" --option="log file=$d/log/log.%m" \
+    --option="pid directory=$d/run" --option="ncalrpc dir=$d/run/ncalrpc" >"$d/provision.log" 2>&1
+sed -i -e '/dns forwarder/d' \
+    -e 's|^\[global\]$|[global]\n\tprinting = bsd\n\tprintcap name = /dev/null|' "$d/db/etc/smb.conf"
+cat >>"$d/db/etc/smb.conf" <<CONF
+[dominio]
+    path = $d/share
+    read only = no
+[impresora]
+    path = $d/spool
+    printable = yes
+    print command = /bin/sh -c 'cp %s $d/printed/; rm -f %s'
+    lpq command = /bin/true
+    lprm command = /bin/true
+CONF
+samba-tool user create ana "$ANA_PW" -s "$d/db/etc/smb.conf" >/dev/null
+exec samba -i -s "$d/db/etc/smb.conf" >"$d/samba.out" 2>&1
+DC
+DC_PW="$dc_pw" ANA_PW="$ana_pw" unshare --net --mount --pid --fork --kill-child --mount-proc \
+    --propagation private bash "$w/dc.sh" "$d" &
+dc_pid=$!
+# Its end of the link goes over once unshare has made the namespace.
+for _ in $(seq 200); do
+    [ "$(readlink "/proc/$dc_pid/ns/net")" != "$(readlink /proc/self/ns/net)" ] && break
+    sleep 0.02
+done
+ip link set mapeo-id-d netns "$dc_pid"
+export KRB5_CONFIG="$w/krb5.conf" KRB5CCNAME="FILE:$w/krb5cc"
+cat >"$KRB5_CONFIG" <<CONF
+[libdefaults]
+    default_realm = PRUEBAS.LAN
+    dns_lookup_kdc = false
+    dns_lookup_realm = false
+[realms]
+    PRUEBAS.LAN = {
+        kdc = 10.214.0.2
+    }
+CONF
+
+# --- Samba on 127.0.0.1: guests refused, everything for ana.
+s="$w/samba"
+mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc} "$w/privado/carpeta/sub" "$w/otro" \
+    "$w/spool" "$w/printed"
+printf 'secreto\n' >"$w/privado/secreto.txt"
+printf 'dentro\n' >"$w/privado/carpeta/dentro.txt"
+chmod -R a+rwX "$w/privado" "$w/otro" "$w/printed"
+chmod 1777 "$w/spool"
+cat >"$s/smb.conf" <<CONF
+[global]
+    workgroup = MAPEOID
+    server role = standalone server
+    disable netbios = yes
+    smb ports = 445
+    interfaces = lo
+    bind interfaces only = yes
+    private dir = $s/private
+    lock directory = $s/lock
+    state directory = $s/state
+    cache directory = $s/cache
+    pid directory = $s/pid
+    ncalrpc dir = $s/ncalrpc
+    passdb backend = tdbsam:$s/private/passdb.tdb
+    log file = $s/log.%m
+    log level = 1
+    map to guest = Never
+    restrict anonymous = 2
+    load printers = no
+    printing = bsd
+    printcap name = /dev/null
+    disable spoolss = no
+[privado]
+    path = $w/privado
+    valid users = ana
+    read only = no
+[otro]
+    path = $w/otro
+    valid users = ana
+[privada]
+    path = $w/spool
+    printable = yes
+    valid users = ana
+    print command = /bin/sh -c 'cp %s $w/printed/; rm -f %s'
+    lpq command = /bin/true
+    lprm command = /bin/true
+CONF
+for u in ana inhabilitada bloqueada caducada; do
+    printf '%s\n%s\n' "$ana_pw" "$ana_pw" | smbpasswd -c "$s/smb.conf" -s -a "$u" >/dev/null 2>&1
+done
+pdbedit -s "$s/smb.conf" -u inhabilitada -c '[D]' >/dev/null
+pdbedit -s "$s/smb.conf" -u bloqueada -c '[L]' >/dev/null
+pdbedit -s "$s/smb.conf" -u caducada --kickoff-time=1 >/dev/null
+setsid smbd --foreground --no-process-group -s "$s/smb.conf" >"$s/smbd.out" 2>&1 &
+for _ in $(seq 100); do
+    smbclient -s "$s/smb.conf" -L //127.0.0.1 -U "ana%$ana_pw" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# --- A private session bus with an unlocked keyring; GVfs starts on it by D-Bus activation
+# and reaches the DC with the same Kerberos settings.
+export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+    --address="unix:path=$XDG_RUNTIME_DIR/bus" |
+    { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS=$a; DBUS_SESSION_BUS_PID=$p"; })"
+export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+printf '%s' "$keyring_pw" | gnome-keyring-daemon --daemonize --unlock --components=secrets >/dev/null
+
+# --- A private CUPS scheduler on a socket of its own.
+c="$w/cups"
+mkdir -p "$c"/{run,cache,state,spool,tmp}
+cat >"$c/cupsd.conf" <<CONF
+Listen $c/run/cups.sock
+WebInterface No
+LogLevel warn
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow all
+</Location>
+CONF
+cat >"$c/cups-files.conf" <<CONF
+CacheDir $c/cache
+StateDir $c/state
+RequestRoot $c/spool
+TempDir $c/tmp
+ErrorLog $c/error_log
+AccessLog $c/access_log
+PageLog $c/page_log
+Sandboxing Relaxed
+CONF
+cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
+export CUPS_SERVER="$c/run/cups.sock"
+for _ in $(seq 100); do [ -S "$CUPS_SERVER" ] && break; sleep 0.1; done
+
+# --- The ticket, once the domain controller answers (provisioning takes 10-20 s).
+for _ in $(seq 900); do
+    printf '%s\n' "$ana_pw" | kinit ana@PRUEBAS.LAN >/dev/null 2>&1 && break
+    kill -0 "$dc_pid" 2>/dev/null || { echo "the domain controller did not start"; exit 1; }
+    sleep 0.1
+done
+klist -s || { echo "no Kerberos ticket"; exit 1; }
+
+export QT_QPA_PLATFORM=offscreen MAPEO_ID_SERVER=127.0.0.1 MAPEO_ID_DC=dc.pruebas.lan
+export MAPEO_ID_PRINTED="$w/printed"
+set +e
+"$bin" "$@" 2>&1 | tee "$w/test.log"
+rc=${PIPESTATUS[0]}
+set -e
+# No test password may be left in any file: logs, the mapping file, GVfs's and CUPS's state.
+# The keyring is encrypted with its own password.
+for secret in "$ana_pw" "$dc_pw"; do
+    if grep -rlaF -- "$secret" "$w" 2>/dev/null; then
+        echo "a test password was found in the files above"
+        rc=1
+    fi
+done
+exit "$rc"

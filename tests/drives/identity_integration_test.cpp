@@ -1,0 +1,249 @@
+// Connecting as the user against the servers identity_fixture.sh starts: Samba refusing
+// guests, a domain controller with ana's ticket, gnome-keyring, GVfs and CUPS. The dialog is a
+// scripted prompt, registered as the program registers its own.
+#include <cups/cups.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <set>
+
+#include "drives/frmmain.h"
+#include "fakes/credentials.h"
+#include "fakes/desktop.h"
+#include "platform/credentials.h"
+#include "platform/filesystem.h"
+#include "platform/folders.h"
+#include "platform/netenum.h"
+#include "platform/networking.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+
+namespace {
+
+using platform::DWORD;
+
+// The fixture knows it too and searches every file it made for it at the end.
+const std::string AnaPassword = "Cl4ve-de-Ana!";
+const std::string Srv = "\\\\" + qEnvironmentVariable("MAPEO_ID_SERVER").toStdString() + "\\";
+const std::string Dc = "\\\\" + qEnvironmentVariable("MAPEO_ID_DC").toStdString() + "\\";
+
+DWORD Connect(DWORD type, std::string device, std::string path) {
+    platform::NETRESOURCEA r;
+    r.dwType = type;
+    r.lpLocalName = device.data();
+    r.lpRemoteName = path.data();
+    return platform::SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1);
+}
+DWORD Drive(const char* device, const std::string& path) {
+    return Connect(platform::RESOURCETYPE_DISK, device, path);
+}
+DWORD Port(const char* device, const std::string& path) {
+    return Connect(platform::RESOURCETYPE_PRINT, device, path);
+}
+
+QByteArray ReadThrough(const std::string& drive, const char* file) {
+    QFile f(QString::fromStdString(platform::DrivesFolder() + "/" + drive + "/" + file));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// "device-uri auth-info-required" of a queue, as the scheduler reports them.
+std::string Queue(const char* name) {
+    ipp_t* req = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 (std::string("ipp://localhost/printers/") + name).c_str());
+    ipp_t* resp = cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/");
+    std::string out;
+    if (ipp_attribute_t* a = ippFindAttribute(resp, "device-uri", IPP_TAG_URI))
+        out = ippGetString(a, 0, nullptr);
+    if (ipp_attribute_t* a = ippFindAttribute(resp, "auth-info-required", IPP_TAG_KEYWORD))
+        for (int i = 0; i < ippGetCount(a); ++i)
+            out += (i ? "," : " ") + std::string(ippGetString(a, i, nullptr));
+    ippDelete(resp);
+    return out;
+}
+
+// The keyring as the desktop sees it, through secret-tool.
+QString SecretTool(QStringList args, const std::string& input = {}) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);  // search tells attributes on stderr
+    p.start(QStringLiteral("secret-tool"), args << "server"
+                                                << "127.0.0.1"
+                                                << "protocol"
+                                                << "smb");
+    p.write(input.data(), qint64(input.size()));
+    p.closeWriteChannel();
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAll());
+}
+// "ana MAPEOID" for the entry of 127.0.0.1 when it holds ana's password; never the password.
+QString SavedEntry() {
+    if (SecretTool({"lookup"}).toStdString() != AnaPassword)
+        return {};
+    QString user, domain;
+    for (const QString& line : SecretTool({"search", "--all"}).split('\n')) {
+        if (line.startsWith("attribute.user = "))
+            user = line.mid(17);
+        if (line.startsWith("attribute.domain = "))
+            domain = line.mid(19);
+    }
+    return user + ' ' + domain;
+}
+
+std::set<std::string> Names(const std::optional<std::vector<std::string>>& v) {
+    return v ? std::set<std::string>(v->begin(), v->end()) : std::set<std::string>{};
+}
+std::set<std::string> Folders(const std::string& path) {
+    auto folder = platform::SystemFileSystemObject().GetFolder(path);
+    return folder ? Names(folder->SubFolders()) : std::set<std::string>{"<none>"};
+}
+
+class Identity : public testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("MAPEO_ID_SERVER"))
+            GTEST_SKIP() << "run by identity_fixture.sh";
+        platform::SystemCredentials().RegisterPrompt(&prompt);
+        NewBrowserWindow();
+    }
+    void TearDown() override {
+        for (const char* d : {"J:", "K:", "L:", "M:", "LPT1:", "LPT2:"})
+            platform::SystemNetConnections().WNetCancelConnection2A(d, 1, 0);
+        platform::SystemCredentials().RegisterPrompt(nullptr);
+        platform::SystemCredentials().Store().CredDeleteA("127.0.0.1");
+        EXPECT_TRUE(prompt.onUiThread) << "the dialog runs on the window's thread";
+    }
+    // What a newly loaded browser window does first: open the whole network.
+    static void NewBrowserWindow() {
+        platform::HANDLE h = nullptr;
+        if (platform::SystemNetEnumeration().WNetOpenEnumA(2, 0, 0, nullptr, &h) == 0)
+            platform::SystemNetEnumeration().WNetCloseEnum(h);
+    }
+
+    fakes::FakeCredentialPrompt prompt;
+};
+
+TEST_F(Identity, WithNobodyToAskAShareThatRefusesGuestsIs1326) {
+    platform::SystemCredentials().RegisterPrompt(nullptr);
+    EXPECT_EQ(Drive("J:", Srv + "privado"), 1326u);
+    EXPECT_EQ(Port("LPT1:", Srv + "privada"), 1326u);
+    EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"<none>"});
+}
+
+TEST_F(Identity, AnEntryTheFileManagerSavedConnectsDrivePortAndBrowserWithoutAsking) {
+    SecretTool({"store", "--label=x", "xdg:schema", "org.gnome.keyring.NetworkPassword", "user",
+                "ana", "domain", "MAPEOID"},
+               AnaPassword);
+    ASSERT_EQ(Drive("J:", Srv + "privado"), 0u);
+    EXPECT_EQ(ReadThrough("J:", "secreto.txt"), "secreto\n");
+    ASSERT_EQ(Port("LPT1:", Srv + "privada"), 0u);
+    EXPECT_EQ(Queue("LPT1"), "smb://127.0.0.1/privada username,password")
+        << "printing asks as the user; no password in the device URI";
+    EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"carpeta"});
+    EXPECT_TRUE(prompt.asked.empty());
+}
+
+TEST_F(Identity, TheDialogIsAskedAgainAfterARefusalAndRememberSavesWhatTheServerTook) {
+    prompt.answers = {{"ana", "no-es-esta", true}, {"ana", AnaPassword, true}};
+    ASSERT_EQ(Drive("J:", Srv + "privado"), 0u);
+    EXPECT_EQ(prompt.asked,
+              (std::vector<std::string>{Srv + "privado 0 ", Srv + "privado 1326 ana"}));
+    EXPECT_TRUE(SavedEntry().startsWith("ana ")) << "GVfs saved the accepted password";
+
+    // GVfs finds its entry: neither a new mount nor another share asks.
+    ASSERT_EQ(platform::SystemNetConnections().WNetCancelConnection2A("J:", 1, 0), 0u);
+    EXPECT_EQ(Drive("K:", Srv + "privado"), 0u);
+    EXPECT_EQ(Drive("L:", Srv + "otro"), 0u);
+    EXPECT_EQ(prompt.asked.size(), 2u);
+}
+
+TEST_F(Identity, TheBrowserAsksOncePerShareAndWindowAndSavesWhereGvfsLooks) {
+    EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"<none>"}) << "cancelled";
+    EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"<none>"});
+    EXPECT_EQ(prompt.asked.size(), 1u) << "a cancelled share is not asked about again";
+
+    NewBrowserWindow();
+    prompt.answers = {{"MAPEOID\\ana", AnaPassword, true}};
+    EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"carpeta"});
+    EXPECT_EQ(Folders(Srv + "privado\\carpeta"), std::set<std::string>{"sub"});
+    EXPECT_EQ(prompt.asked.size(), 2u);
+    EXPECT_EQ(SavedEntry(), "ana MAPEOID");
+    EXPECT_EQ(Drive("J:", Srv + "privado"), 0u) << "GVfs takes Mapeo's entry";
+    EXPECT_EQ(prompt.asked.size(), 2u);
+}
+
+TEST_F(Identity, AWrongPasswordTwiceThenCancelIs1223AndSavesNothing) {
+    for (bool drive : {true, false}) {
+        prompt.asked.clear();
+        prompt.answers = {{"ana", "mal", true}, {"ana", "peor", true}};
+        EXPECT_EQ(drive ? Drive("J:", Srv + "privado") : Port("LPT1:", Srv + "privada"), 1223u);
+        ASSERT_EQ(prompt.asked.size(), 3u);
+        EXPECT_EQ(prompt.asked[2],
+                  (drive ? Srv + "privado" : Srv.substr(0, Srv.size() - 1)) + " 1326 ana");
+    }
+    EXPECT_EQ(SavedEntry(), "");
+    EXPECT_EQ(Queue("LPT1"), "");
+}
+
+TEST_F(Identity, AccountsTheServerWillNotLetInSayWhyAndAreNotAskedAgain) {
+    for (const auto& [user, code] : {std::pair{"inhabilitada", 1331u},
+                                     std::pair{"bloqueada", 1909u}, std::pair{"caducada", 1793u}}) {
+        prompt.answers = {{user, AnaPassword}, {user, AnaPassword}};
+        EXPECT_EQ(Drive("J:", Srv + "privado"), code) << user;
+        EXPECT_EQ(Port("LPT1:", Srv + "privada"), code) << user;
+        EXPECT_TRUE(prompt.answers.empty()) << user << ": asked once per connection";
+    }
+}
+
+TEST_F(Identity, StartUpAsksOncePerServerAndKeepsThePasswordOutOfFileAndMessages) {
+    const std::string folder = qEnvironmentVariable("HOME").toStdString() + "/.config/mapeo";
+    ASSERT_TRUE(platform::SystemFileSystem().MakeFolder(folder));
+    QFile ini(QString::fromStdString(folder + "/MAPEO.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write(QByteArray::fromStdString("[UNIDADES]\r\nUNIDAD1=" + Srv +
+                                        "privado\r\nLETRA1=J:\r\nMAPEAR1=1\r\nUNIDAD2=" + Srv +
+                                        "otro\r\nLETRA2=K:\r\nMAPEAR2=1\r\nUNIDAD10=" + Srv +
+                                        "privada\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n"));
+    ini.close();
+    fakes::FakeWindowServices ui;
+    fakes::FakeShell shell;
+    drives::frmMain window(drives::MainServices{
+        platform::SystemProfileFile(), platform::SystemFileSystem(),
+        platform::SystemNetConnections(), shell, ui, drives::System_Mapping_Location()});
+    prompt.answers = {{"ana", AnaPassword, false}};
+    {
+        const platform::RestoreScope restore(platform::SystemCredentials());
+        window.Form_Load();
+    }
+    EXPECT_EQ(prompt.asked.size(), 1u) << "one question for the server's three rows";
+    ASSERT_EQ(ui.messages.size(), 3u);
+    for (const auto& m : ui.messages)
+        EXPECT_TRUE(m.text.startsWith(" Conexión realizada con éxito")) << m.text.toStdString();
+    window.Command9_Click();
+    EXPECT_EQ(SavedEntry(), "") << "not asked to remember";
+
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(ini.readAll().contains(QByteArray::fromStdString(AnaPassword)));
+    for (const auto& m : ui.messages)
+        EXPECT_FALSE((m.text + m.title).contains(QString::fromStdString(AnaPassword)));
+}
+
+// Last: it ends the ticket.
+TEST_F(Identity, ATicketConnectsAndBrowsesTheDomainAndWithoutItTheDialogAsks) {
+    ASSERT_EQ(Drive("M:", Dc + "dominio"), 0u);
+    EXPECT_EQ(ReadThrough("M:", "Carpeta/informe.txt"), "del dominio\n");
+    EXPECT_EQ(Folders(Dc + "dominio"), std::set<std::string>{"Carpeta"});
+    ASSERT_EQ(Port("LPT2:", Dc + "impresora"), 0u);
+    EXPECT_EQ(Queue("LPT2"), "smb://dc.pruebas.lan/impresora negotiate");
+    EXPECT_TRUE(prompt.asked.empty());
+
+    ASSERT_EQ(platform::SystemNetConnections().WNetCancelConnection2A("M:", 1, 0), 0u);
+    QProcess::execute(QStringLiteral("kdestroy"), {});
+    NewBrowserWindow();
+    EXPECT_EQ(Drive("M:", Dc + "dominio"), 1223u);
+    EXPECT_EQ(Folders(Dc + "dominio"), std::set<std::string>{"<none>"});
+    EXPECT_EQ(prompt.asked, (std::vector<std::string>{Dc + "dominio 0 ", Dc + "dominio 0 "}));
+}
+
+}  // namespace
