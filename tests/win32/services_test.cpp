@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "fakes/desktop.h"
+#include "platform/credentials.h"
 #include "platform/echo.h"
 #include "platform/filesystem.h"
 #include "platform/folders.h"
@@ -80,6 +81,47 @@ TEST(Echo, LoopbackAnswersWithThePayloadInTheTestersRecord) {
     EXPECT_THAT(ui.Texts(), IsEmpty());
 }
 
+TEST(Echo, ProbesSentAheadAnswerThroughTheirEventsAndAForgottenOneDoesNoHarm) {
+    if (!Echo_Allowed())
+        GTEST_SKIP() << "no ICMP sockets for Wine here; run through tests/win32/wine_session.sh";
+    platform::IcmpEcho& echo = platform::SystemIcmpEcho();
+    platform::IcmpEchoAhead* ahead = echo.LookAhead();
+    ASSERT_NE(ahead, nullptr);
+    const platform::HANDLE handle = echo.IcmpCreateFile();
+    char request[] = "Enviando sondeo";
+    const auto to = [](const char* host) {
+        return platform::IPAddr(tcpip::TCPICP::Address_To_Long(QString::fromLatin1(host)));
+    };
+    const platform::DWORD first =
+        ahead->IcmpSendEchoAhead(handle, to("127.0.0.2"), request, 15, nullptr, 1000);
+    const platform::DWORD second =
+        ahead->IcmpSendEchoAhead(handle, to("127.0.0.3"), request, 15, nullptr, 1000);
+    ASSERT_TRUE(first && second && first != second) << echo.LastErrorText();
+    ahead->IcmpForgetEcho(handle, second);
+    tcpip::ECHO_REPLY reply;
+    EXPECT_EQ(ahead->IcmpCollectEcho(handle, first, &reply, sizeof reply, 1000), 1u);
+    EXPECT_EQ(reply.Status, 0);
+    EXPECT_EQ(tcpip::Address_Value(reply), tcpip::TCPICP::Address_To_Long("127.0.0.2"));
+    EXPECT_EQ(std::string(reply.Data, std::size_t(reply.DataSize)), "Enviando sondeo");
+    EXPECT_EQ(ahead->IcmpEchoStatus(handle, first), platform::IP_GENERAL_FAILURE)
+        << "a collected ticket is forgotten";
+    EXPECT_TRUE(echo.IcmpCloseHandle(handle));
+
+    // A scan's steps, each with the next hosts guessed.
+    fakes::FakeWindowServices ui;
+    tcpip::TCPICP module(echo, platform::SystemWinSock(), ui);
+    const QStringList hosts{"127.0.0.1", "127.0.0.2", "127.0.0.3", "127.0.0.4"};
+    for (qsizetype i = 0; i < hosts.size(); ++i) {
+        module.Look_Ahead(hosts.mid(i + 1));
+        tcpip::ECHO_REPLY step;
+        module.Send_Echo(hosts[i], step);
+        EXPECT_EQ(step.Status, 0) << hosts[i].toStdString();
+        EXPECT_EQ(tcpip::Address_Value(step), tcpip::TCPICP::Address_To_Long(hosts[i]));
+    }
+    module.End_Look_Ahead();
+    EXPECT_THAT(ui.Texts(), IsEmpty());
+}
+
 TEST(Echo, ABufferWithoutRoomOrAStaleHandleFailsWithAStatusNotACrash) {
     platform::IcmpEcho& echo = platform::SystemIcmpEcho();
     char request[] = "Enviando sondeo";
@@ -116,6 +158,13 @@ TEST(Files, HiddenFilesAndFoldersAreNoMappingFileAndAFileInTheWayIsNamed) {
     EXPECT_EQ(files.MakeFolder(d.Path("file")).reason, "ya existe");
     const platform::Status copied = files.CopyFileNoReplace(d.Path("file"), d.Path("a/b/c"));
     EXPECT_TRUE(!copied && copied.targetExists);
+
+    EXPECT_TRUE(files.CanReadFile(d.Path("file")));
+    const platform::Status folder = files.CanReadFile(d.Path("a"));
+    EXPECT_TRUE(!folder && folder.targetExists) << "something is there";
+    EXPECT_EQ(folder.reason, "es una carpeta");
+    const platform::Status missing = files.CanReadFile(d.Path("none"));
+    EXPECT_FALSE(missing || missing.targetExists);
 }
 
 TEST(Files, TheUsersOwnMappingFolderAndTheExportCanBeWrittenWithoutAnAdministrator) {
@@ -139,6 +188,36 @@ TEST(Names, LoopbackResolvesBothWaysAndNonsenseGivesNothing) {
     EXPECT_FALSE(dns.AddressToHost(QStringLiteral("127.0.0.1")).isEmpty());
     EXPECT_EQ(dns.HostToAddress(QStringLiteral("two words")), "");
     EXPECT_EQ(dns.AddressToHost(QStringLiteral("10.0.0")), "");
+    dns.AddressToHostAhead(QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(dns.AddressToHost(QStringLiteral("127.0.0.1")),
+              dns.AddressToHost(QStringLiteral("127.0.0.1")))
+        << "an answer looked up ahead is the same answer";
+}
+
+TEST(Credentials, TheSystemKeepsSavedPasswordsAndNoDialogIsEverOffered) {
+    platform::Credentials& identity = platform::SystemCredentials();
+    platform::CredentialStore& store = identity.Store();
+    const std::string server = "mapeo-test.invalid";
+    ASSERT_EQ(store.CredWriteA(server, {"ana", "PRUEBAS", platform::SecureString("clave")}), 0u);
+    platform::NetCredential saved;
+    ASSERT_EQ(store.CredReadA(server, saved), 0u);
+    EXPECT_EQ(std::tuple(saved.user, saved.domain), std::tuple("ana", "PRUEBAS"));
+    EXPECT_EQ(store.CredDeleteA(server), 0u);
+    EXPECT_EQ(store.CredReadA(server, saved), platform::DWORD(ERROR_NOT_FOUND));
+
+    struct Asker : platform::CredentialPrompt {
+        platform::DWORD CredUIPromptForCredentialsA(const std::string&, platform::DWORD,
+                                                    platform::NetCredential&,
+                                                    platform::BOOL*) override {
+            return 0;
+        }
+        platform::DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL) override {
+            return 0;
+        }
+    } asker;
+    identity.RegisterPrompt(&asker);
+    EXPECT_EQ(identity.Prompt(), nullptr);
+    identity.RegisterPrompt(nullptr);
 }
 
 // Wine lays a share out as a folder of its prefix (dosdevices/unc/server/share): the session
