@@ -150,5 +150,13 @@ find "$stage/bin" \( -name '*.dll' -o -name '*.exe' \) \
 mkdir -p dist
 rm -rf "dist/$name" "dist/$name.zip"
 mv "$stage/bin" "dist/$name"
+# Mapeo's licence, and the terms of the Qt and mingw-w64 runtime libraries that come with it,
+# as Debian states them for the sources these were built from.
+cp LICENSE "dist/$name/LICENSE.txt"
+mkdir "dist/$name/licencias"
+cp /usr/share/doc/libqt6core6/copyright "dist/$name/licencias/Qt6.txt"
+cp /usr/share/common-licenses/LGPL-3 "dist/$name/licencias/LGPL-3.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "dist/$name/licencias/libstdc++-libgcc.txt"
+cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "dist/$name/licencias/winpthreads.txt"
 (cd dist && cmake -E tar cf "$name.zip" --format=zip "$name")
 echo "Built dist/$name.zip ($(du -h "dist/$name.zip" | cut -f1))"
