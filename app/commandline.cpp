@@ -19,7 +19,7 @@ Request Refuse(const QString& why) {
 // Runs "mapeo" through the PATH, so the entry follows the installed program and, with
 // TryExec, does nothing once the program is gone. A disabled entry stands in for an
 // administrator's entry of the same name, which the desktop then skips.
-QString AutostartEntry(bool enabled) {
+QString Autostart_Entry(bool enabled) {
     const QString on = enabled ? QStringLiteral("true") : QStringLiteral("false");
     const QString hidden = enabled ? QStringLiteral("false") : QStringLiteral("true");
     return QStringLiteral(
@@ -45,7 +45,7 @@ bool Write_Autostart_Entry(platform::FileSystem& files, const std::string& folde
     platform::Status written = files.MakeFolder(folder);
     if (written)
         written = files.WriteWholeFile(Entry_Path(folder).toStdString(),
-                                       AutostartEntry(enabled).toStdString());
+                                       Autostart_Entry(enabled).toStdString());
     if (!written)
         Print(err, texts::AutostartWriteFailed.arg(Entry_Path(folder),
                                                    QString::fromStdString(written.reason)));

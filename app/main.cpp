@@ -89,13 +89,13 @@ int main(int argc, char** argv) {
                              platform::SystemWindowServices(), places.mapping},
         drives::ToolWindows{[&] { showTester(); }, [&] { showBrowser(); }});
 
-    app::Main_Window_Rows rows(main);
-    app::Tool_Window<browser::frmNWCheck> browserWindow([&] {
+    app::MainWindowRows rows(main);
+    app::ToolWindow<browser::frmNWCheck> browserWindow([&] {
         return new browser::frmNWCheck(
             rows, {platform::SystemNetEnumeration(), platform::SystemFileSystemObject(),
                    platform::SystemWindowServices()});
     });
-    app::Tool_Window<tcpip::FRMTCPIP> testerWindow([] {
+    app::ToolWindow<tcpip::FRMTCPIP> testerWindow([] {
         return new tcpip::FRMTCPIP(
             tcpip::TesterServices{platform::SystemIcmpEcho(), platform::SystemWinSock(),
                                   platform::SystemSecurity(), platform::SystemNameResolver(),

@@ -10,9 +10,9 @@ namespace app {
 
 static_assert(browser::TargetRowCount == drives::RowCount);
 
-class Main_Window_Rows final : public browser::TargetRows {
+class MainWindowRows final : public browser::TargetRows {
 public:
-    explicit Main_Window_Rows(drives::frmMain& main) : main_(main) {}
+    explicit MainWindowRows(drives::frmMain& main) : main_(main) {}
 
     void Set_Path_Text(int index, const QString& path) override {
         if (index >= 0 && index < drives::RowCount)

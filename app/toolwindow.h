@@ -11,9 +11,9 @@
 namespace app {
 
 template <class Window>
-class Tool_Window {
+class ToolWindow {
 public:
-    explicit Tool_Window(std::function<Window*()> make) : make_(std::move(make)) {}
+    explicit ToolWindow(std::function<Window*()> make) : make_(std::move(make)) {}
 
     Window* Show() {
         if (!window_ || !window_->isVisible()) {

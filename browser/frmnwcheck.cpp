@@ -35,7 +35,7 @@ QFont Arial(qreal points, bool bold) {
     return f;
 }
 
-void SetBackColor(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+void Paint_Background(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
     QPalette p = w->palette();
     p.setColor(role, colour);
     w->setPalette(p);
@@ -76,7 +76,7 @@ void frmNWCheck::Build_Controls() {
     Text1 = new QLineEdit(this);
     ui::Name_Control(Text1, QStringLiteral("Text1"), texts::AccPath);
     Text1->setFont(Arial(14.25, true));
-    SetBackColor(Text1, QPalette::Base, LightYellow);
+    Paint_Background(Text1, QPalette::Base, LightYellow);
     Text1->setGeometry(Twips(120), Twips(480), Twips(4095), Twips(465));
 
     Text2 = new QLineEdit(texts::FirstRow, this);
@@ -97,7 +97,7 @@ void frmNWCheck::Build_Controls() {
     Command1 = new QPushButton(texts::Ok, this);
     ui::Name_Control(Command1, QStringLiteral("Command1"), texts::AccOk);
     Command1->setFont(Arial(8.25, true));
-    SetBackColor(Command1, QPalette::Button, LightYellow);
+    Paint_Background(Command1, QPalette::Button, LightYellow);
     Command1->setGeometry(Twips(3600), Twips(0), Twips(615), Twips(375));
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 

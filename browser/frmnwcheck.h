@@ -51,7 +51,7 @@ public:
     void Command1_Click();
 
     // Stands for the whole network; null before the first load.
-    NETRESOURCE* RootResource() const { return root_.get(); }
+    NETRESOURCE* Root_Resource() const { return root_.get(); }
 
     KeyedTree* tvwNetwork = nullptr;
     QLineEdit* Text1 = nullptr;

@@ -25,7 +25,7 @@ QPixmap Draw(const std::function<void(QPainter&)>& paint) {
     return pm;
 }
 
-void FolderShape(QPainter& p, const QRectF& r) {
+void Folder_Shape(QPainter& p, const QRectF& r) {
     QPainterPath tab;
     tab.moveTo(r.left(), r.top() + 2);
     tab.lineTo(r.left() + r.width() * 0.4, r.top() + 2);
@@ -72,7 +72,7 @@ void Person(QPainter& p, qreal x, qreal y, const QColor& c) {
     p.drawRoundedRect(QRectF(x, y + 4.5, 7, 6), 2.5, 2.5);
 }
 
-QPixmap DirectoryImage() {
+QPixmap Directory_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 1));
         p.setBrush(QColor(60, 100, 170));
@@ -87,18 +87,18 @@ QPixmap DirectoryImage() {
     });
 }
 
-QPixmap RootImage() {
+QPixmap Root_Image() {
     return Draw([](QPainter& p) { Globe(p, QRectF(1.5, 1.5, 13, 13)); });
 }
 
-QPixmap GroupImage() {
+QPixmap Group_Image() {
     return Draw([](QPainter& p) {
         Person(p, 1, 2, QColor(70, 120, 200));
         Person(p, 8, 4, QColor(200, 90, 70));
     });
 }
 
-QPixmap NdsContainerImage() {
+QPixmap Nds_Container_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 0.8));
         p.setBrush(QColor(190, 140, 90));
@@ -110,7 +110,7 @@ QPixmap NdsContainerImage() {
     });
 }
 
-QPixmap NetworkImage() {
+QPixmap Network_Image() {
     return Draw([](QPainter& p) {
         Globe(p, QRectF(3.5, 0.5, 9, 9));
         p.setPen(QPen(Cable, 1.2));
@@ -123,7 +123,7 @@ QPixmap NetworkImage() {
     });
 }
 
-QPixmap ServerImage() {
+QPixmap Server_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 1));
         p.setBrush(QColor(200, 204, 210));
@@ -137,7 +137,7 @@ QPixmap ServerImage() {
     });
 }
 
-QPixmap TreeImage() {
+QPixmap Tree_Image() {
     return Draw([](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(120, 80, 40));
@@ -148,7 +148,7 @@ QPixmap TreeImage() {
     });
 }
 
-QPixmap DomainImage() {
+QPixmap Domain_Image() {
     return Draw([](QPainter& p) {
         Monitor(p, 4.5, 0.5, 7);
         Monitor(p, 0.5, 9, 6);
@@ -159,22 +159,22 @@ QPixmap DomainImage() {
     });
 }
 
-QPixmap FolderImage() {
-    return Draw([](QPainter& p) { FolderShape(p, QRectF(1.5, 2.5, 13, 11)); });
+QPixmap Folder_Image() {
+    return Draw([](QPainter& p) { Folder_Shape(p, QRectF(1.5, 2.5, 13, 11)); });
 }
 
-QPixmap ShareImage() {
+QPixmap Share_Image() {
     return Draw([](QPainter& p) {
-        FolderShape(p, QRectF(1.5, 0.5, 13, 10));
+        Folder_Shape(p, QRectF(1.5, 0.5, 13, 10));
         p.setPen(QPen(Cable, 1.4));
         p.drawLine(QPointF(8, 10.5), QPointF(8, 14));
         p.drawLine(QPointF(1, 14.5), QPointF(15, 14.5));
     });
 }
 
-QPixmap AdminShareImage() {
+QPixmap Admin_Share_Image() {
     return Draw([](QPainter& p) {
-        FolderShape(p, QRectF(0.5, 0.5, 12, 10));
+        Folder_Shape(p, QRectF(0.5, 0.5, 12, 10));
         p.setPen(QPen(Cable, 1.4));
         p.drawLine(QPointF(6, 10.5), QPointF(6, 14));
         p.drawLine(QPointF(0.5, 14.5), QPointF(9, 14.5));
@@ -188,7 +188,7 @@ QPixmap AdminShareImage() {
     });
 }
 
-QPixmap PrinterImage() {
+QPixmap Printer_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 0.8));
         p.setBrush(Qt::white);
@@ -206,7 +206,7 @@ QPixmap PrinterImage() {
     });
 }
 
-QPixmap FileImage() {
+QPixmap File_Image() {
     return Draw([](QPainter& p) {
         p.setPen(QPen(Outline, 1));
         p.setBrush(Qt::white);
@@ -257,19 +257,19 @@ QIcon ImageList::Icon(const QString& key) const {
 
 ImageList Network_Images() {
     ImageList list;
-    list.Add(QStringLiteral("directory"), DirectoryImage());
-    list.Add(QStringLiteral("root"), RootImage());
-    list.Add(QStringLiteral("group"), GroupImage());
-    list.Add(QStringLiteral("ndscontainer"), NdsContainerImage());
-    list.Add(QStringLiteral("network"), NetworkImage());
-    list.Add(QStringLiteral("server"), ServerImage());
-    list.Add(QStringLiteral("tree"), TreeImage());
-    list.Add(QStringLiteral("domain"), DomainImage());
-    list.Add(QStringLiteral("share"), ShareImage());
-    list.Add(QStringLiteral("adminshare"), AdminShareImage());
-    list.Add(QStringLiteral("printer"), PrinterImage());
-    list.Add(QStringLiteral("folder"), FolderImage());
-    list.Add(QStringLiteral("file"), FileImage());
+    list.Add(QStringLiteral("directory"), Directory_Image());
+    list.Add(QStringLiteral("root"), Root_Image());
+    list.Add(QStringLiteral("group"), Group_Image());
+    list.Add(QStringLiteral("ndscontainer"), Nds_Container_Image());
+    list.Add(QStringLiteral("network"), Network_Image());
+    list.Add(QStringLiteral("server"), Server_Image());
+    list.Add(QStringLiteral("tree"), Tree_Image());
+    list.Add(QStringLiteral("domain"), Domain_Image());
+    list.Add(QStringLiteral("share"), Share_Image());
+    list.Add(QStringLiteral("adminshare"), Admin_Share_Image());
+    list.Add(QStringLiteral("printer"), Printer_Image());
+    list.Add(QStringLiteral("folder"), Folder_Image());
+    list.Add(QStringLiteral("file"), File_Image());
     return list;
 }
 

@@ -17,13 +17,13 @@ const std::array<const char*, 12> DisplayTypeNames = {
     "Generic", "Domain", "Server",     "Share",     "File", "Group",
     "Network", "Root",   "AdminShare", "Directory", "Tree", "NDSContainer"};
 
-std::unique_ptr<char[]> ZeroFilled(DWORD size) {
+std::unique_ptr<char[]> Zero_Filled(DWORD size) {
     return std::unique_ptr<char[]>(new char[size]());
 }
 
 // A name from the enumeration buffer: never read past the buffer's end, whatever a record
 // claims. Names the platform keeps elsewhere are its own to keep valid.
-QString NameAt(const char* p, const char* buffer, DWORD size) {
+QString Name_At(const char* p, const char* buffer, DWORD size) {
     if (!p)
         return {};
     if (p >= buffer && p < buffer + size) {
@@ -110,7 +110,7 @@ bool NETRESOURCE::Enumerate(DWORD type, DWORD usage, bool printers) {
         return false;
 
     DWORD size = FirstBufferSize;
-    std::unique_ptr<char[]> buffer = ZeroFilled(size);
+    std::unique_ptr<char[]> buffer = Zero_Filled(size);
     DWORD count = 0;
     do {
         count = platform::ENUM_ALL_ENTRIES;
@@ -121,7 +121,7 @@ bool NETRESOURCE::Enumerate(DWORD type, DWORD usage, bool printers) {
             if (inOutSize <= size || inOutSize > LargestBuffer)
                 break;
             size = inOutSize;
-            buffer = ZeroFilled(size);
+            buffer = Zero_Filled(size);
         } else if (result == platform::NO_ERROR) {
             const DWORD fits = size / sizeof(platform::NETRESOURCEA);
             const DWORD n = count < fits ? count : fits;
@@ -135,10 +135,10 @@ bool NETRESOURCE::Enumerate(DWORD type, DWORD usage, bool printers) {
                 r.dwType = raw.dwType;
                 r.dwDisplayType = raw.dwDisplayType;
                 r.dwUsage = raw.dwUsage;
-                r.LocalName = NameAt(raw.lpLocalName, buffer.get(), size);
-                r.RemoteName = NameAt(raw.lpRemoteName, buffer.get(), size);
-                r.Comment = NameAt(raw.lpComment, buffer.get(), size);
-                r.Provider = NameAt(raw.lpProvider, buffer.get(), size);
+                r.LocalName = Name_At(raw.lpLocalName, buffer.get(), size);
+                r.RemoteName = Name_At(raw.lpRemoteName, buffer.get(), size);
+                r.Comment = Name_At(raw.lpComment, buffer.get(), size);
+                r.Provider = Name_At(raw.lpProvider, buffer.get(), size);
                 auto child = std::make_unique<NETRESOURCE>(net_);
                 child->InitFromRecord(r);
                 child->SetPrinter(printers);

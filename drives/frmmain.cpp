@@ -25,7 +25,7 @@ QString Code(platform::DWORD r) {
     return QString::number(static_cast<std::int32_t>(r));
 }
 
-QLabel* MakePicture(QWidget* parent, const QPixmap& pm) {
+QLabel* Make_Picture(QWidget* parent, const QPixmap& pm) {
     auto* l = new QLabel(parent);
     l->setPixmap(pm);
     l->setFixedSize(pm.size());
@@ -57,7 +57,7 @@ void frmMain::Build_Controls() {
 
     auto* outer = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
-    auto* emblem = MakePicture(this, pictures::Network_Emblem());
+    auto* emblem = Make_Picture(this, pictures::Network_Emblem());
     emblem->setObjectName(QStringLiteral("Image1"));
     header->addWidget(emblem);
     auto* titles = new QVBoxLayout;
@@ -121,17 +121,17 @@ void frmMain::Build_Controls() {
         pics->setContentsMargins(0, 0, 0, 0);
         pics->setSpacing(2);
         if (Is_Drive_Row(i)) {
-            Picture2[i] = MakePicture(this, pictures::Network_Drive());
+            Picture2[i] = Make_Picture(this, pictures::Network_Drive());
             ui::Name_Control(Picture2[i], ui::Control_Name("Picture2", i),
                              texts::AccConnected.arg(n));
-            Picture3[i] = MakePicture(this, pictures::Disconnected_Drive());
+            Picture3[i] = Make_Picture(this, pictures::Disconnected_Drive());
             ui::Name_Control(Picture3[i], ui::Control_Name("Picture3", i),
                              texts::AccNotConnected.arg(n));
             pics->addWidget(Picture2[i]);
             pics->addWidget(Picture3[i]);
         } else {
             const int p = i - DriveRowCount;
-            Picture4[p] = MakePicture(this, pictures::Network_Printer());
+            Picture4[p] = Make_Picture(this, pictures::Network_Printer());
             ui::Name_Control(Picture4[p], ui::Control_Name("Picture4", p),
                              texts::AccPrinter.arg(n));
             Picture4[p]->hide();

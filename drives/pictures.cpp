@@ -15,7 +15,7 @@ QPixmap Blank(int w = W, int h = H) {
     return pm;
 }
 
-void DrawCable(QPainter& p) {
+void Draw_Cable(QPainter& p) {
     p.setPen(QPen(QColor(30, 30, 30), 2));
     p.drawLine(W / 2, 17, W / 2, 24);
     p.drawLine(2, 24, W - 2, 24);
@@ -23,7 +23,7 @@ void DrawCable(QPainter& p) {
     p.drawRect(W / 2 - 2, 22, 4, 4);
 }
 
-void DrawDrive(QPainter& p) {
+void Draw_Drive(QPainter& p) {
     p.setPen(QPen(QColor(40, 40, 40), 1));
     p.setBrush(QColor(200, 200, 205));
     p.drawRoundedRect(QRectF(5.5, 4.5, W - 11, 12), 2, 2);
@@ -40,8 +40,8 @@ QPixmap Network_Drive() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawCable(p);
-    DrawDrive(p);
+    Draw_Cable(p);
+    Draw_Drive(p);
     return pm;
 }
 
@@ -49,8 +49,8 @@ QPixmap Disconnected_Drive() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawCable(p);
-    DrawDrive(p);
+    Draw_Cable(p);
+    Draw_Drive(p);
     p.setPen(QPen(QColor(220, 20, 20), 3, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(W / 2 - 6, 17, W / 2 + 6, 27);
     p.drawLine(W / 2 + 6, 17, W / 2 - 6, 27);
@@ -61,7 +61,7 @@ QPixmap Network_Printer() {
     QPixmap pm = Blank();
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawCable(p);
+    Draw_Cable(p);
     p.setPen(QPen(QColor(40, 40, 40), 1));
     p.setBrush(Qt::white);
     p.drawRect(QRectF(11.5, 1.5, 13, 7));  // paper

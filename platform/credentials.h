@@ -128,8 +128,6 @@ public:
     // NO_ERROR and the saved credential for `server`, or ERROR_NOT_FOUND.
     virtual DWORD CredReadA(const std::string& server, NetCredential& cred) = 0;
     virtual DWORD CredWriteA(const std::string& server, const NetCredential& cred) = 0;
-    // Forgets every saved credential for `server`: NO_ERROR, or ERROR_NOT_FOUND.
-    virtual DWORD CredDeleteA(const std::string& server) = 0;
 };
 
 // The identity services the network back ends share.

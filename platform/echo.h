@@ -88,7 +88,8 @@ public:
                                     IP_OPTION_INFORMATION* RequestOptions, DWORD Timeout) = 0;
     // Waits at most WaitMs for the probe to end. Once it has, writes its outcome into the reply
     // buffer as IcmpSendEcho would, forgets the ticket and returns the number of replies. While
-    // it is still out, writes nothing, returns 0 and GetLastError() is IP_PENDING.
+    // it is still out, writes nothing, returns 0 and GetLastError() is IP_PENDING. Any other
+    // result of 0 leaves a failure's Status in a buffer that holds a header, as IcmpSendEcho.
     virtual DWORD IcmpCollectEcho(HANDLE IcmpHandle, DWORD Ticket, LPVOID ReplyBuffer,
                                   DWORD ReplySize, DWORD WaitMs) = 0;
     // IP_PENDING while the probe is out (as far as the last collect on the handle heard),
@@ -108,7 +109,9 @@ public:
     virtual HANDLE IcmpCreateFile() = 0;
     // Sends one echo request and waits at most Timeout milliseconds. The reply buffer gets an
     // ICMP_ECHO_REPLY32 followed by the echoed data; its Status says what happened even when
-    // the result, the number of replies, is 0. Bytes the call does not write keep their value.
+    // the result, the number of replies, is 0, so that a result of 0 never leaves IP_SUCCESS
+    // from an earlier call there (only a buffer too small for a header is left alone). Bytes
+    // the call does not write keep their value.
     virtual DWORD IcmpSendEcho(HANDLE IcmpHandle, IPAddr DestinationAddress, LPVOID RequestData,
                                WORD RequestSize, IP_OPTION_INFORMATION* RequestOptions,
                                LPVOID ReplyBuffer, DWORD ReplySize, DWORD Timeout) = 0;

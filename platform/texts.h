@@ -1,10 +1,6 @@
-// Every text the system's back ends give the user, in one place. Plain C++: some back ends
-// carry no Qt.
+// Every text the system's back ends give the user, in one place. A template is filled with
+// QString::arg, all its arguments in one call.
 #pragma once
-
-#include <initializer_list>
-#include <string>
-#include <string_view>
 
 namespace platform::texts {
 
@@ -19,6 +15,8 @@ inline constexpr char AlreadyExists[] = "ya existe";
 inline constexpr char InputOutput[] = "error de entrada/salida";
 inline constexpr char InvalidParameter[] = "parámetro no válido";
 inline constexpr char NameTooLong[] = "el nombre es demasiado largo";
+// A pipe, a device or a socket where a file was expected.
+inline constexpr char NotARegularFile[] = "no es un fichero normal";
 
 // No ICMP echo can be sent, not even through the echo helper: %1 is the helper's path, %2 why
 // it could not send either.
@@ -30,22 +28,5 @@ inline constexpr char NoIcmpPermission[] =
 
 // The one network provider this system offers, named as Spanish Windows names it.
 inline constexpr char ProviderName[] = "Red de Microsoft Windows";
-
-// Puts the arguments in the places %1 to %9 in one pass: a "%2" inside an argument is left
-// as it stands.
-inline std::string Fill(std::string_view text, std::initializer_list<std::string_view> args) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t n = i + 1 < text.size() ? std::size_t(text[i + 1] - '1') : 9;
-        if (text[i] == '%' && n < args.size()) {
-            out += *(args.begin() + n);
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 }  // namespace platform::texts

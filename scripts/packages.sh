@@ -5,7 +5,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsmbclient-dev l
     libcups2-dev libc-ares-dev libavahi-client-dev librsvg2-bin libcap-dev libsecret-1-dev
     libkrb5-dev)
 # Building the Debian package and checking it (scripts/package.sh, the package tests); the
-# install test makes a clean Debian root with mmdebstrap.
+# clean Debian root the install test uses is made with mmdebstrap (tests/package/install_root.sh).
 PACKAGE_PACKAGES=(debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin)
 INSTALL_TEST_PACKAGES=(mmdebstrap)
 # What connecting drives and printer ports, pinging without root (setcap on the echo helper),

@@ -78,10 +78,10 @@ LogView* Make_List(LogModel* model, QWidget* parent) {
 }  // namespace
 
 // Counts a running scan; the last one to end deletes a window closed meanwhile.
-class Scan_Guard {
+class ScanGuard {
 public:
-    explicit Scan_Guard(FRMTCPIP* w) : window_(w) { ++w->scans_; }
-    ~Scan_Guard() {
+    explicit ScanGuard(FRMTCPIP* w) : window_(w) { ++w->scans_; }
+    ~ScanGuard() {
         if (!window_ || --window_->scans_ > 0)
             return;
         window_->tcpicp_->End_Look_Ahead();
@@ -89,8 +89,8 @@ public:
         if (window_->deleteWhenIdle_)
             window_->deleteLater();
     }
-    Scan_Guard(const Scan_Guard&) = delete;
-    Scan_Guard& operator=(const Scan_Guard&) = delete;
+    ScanGuard(const ScanGuard&) = delete;
+    ScanGuard& operator=(const ScanGuard&) = delete;
 
 private:
     QPointer<FRMTCPIP> window_;
@@ -154,7 +154,7 @@ void FRMTCPIP::Build_Controls() {
     const QFontMetrics metrics = fontMetrics();
     // Room for a found host with a full name, and a dozen log lines.
     List1->setMinimumSize(metrics.averageCharWidth() * 56,
-                          List1->RowHeight() * 12 + 2 * List1->frameWidth());
+                          List1->Row_Height() * 12 + 2 * List1->frameWidth());
     grid->addWidget(List1, 2, 0, 1, 8);
     grid->setRowStretch(2, 3);
 
@@ -164,7 +164,7 @@ void FRMTCPIP::Build_Controls() {
 
     List2 = Make_List(found_, probe);
     ui::Name_Control(List2, QStringLiteral("List2"), texts::AccFound);
-    List2->setMinimumHeight(List2->RowHeight() * 7 + 2 * List2->frameWidth());
+    List2->setMinimumHeight(List2->Row_Height() * 7 + 2 * List2->frameWidth());
     grid->addWidget(List2, 4, 0, 1, 8);
     grid->setRowStretch(4, 2);
 
@@ -414,7 +414,7 @@ bool FRMTCPIP::Scan_Step(int& k, ECHO_REPLY& reply, std::optional<std::int16_t> 
 void FRMTCPIP::Command2_Click() {
     if (!Host_Text())
         return;
-    const Scan_Guard running(this);
+    const ScanGuard running(this);
     Read_Box(3, ScanLastOctet);
     int k = 0;
     ECHO_REPLY reply{};
@@ -426,7 +426,7 @@ void FRMTCPIP::Command2_Click() {
 void FRMTCPIP::Command4_Click() {
     if (!Host_Text())
         return;
-    const Scan_Guard running(this);
+    const ScanGuard running(this);
     std::int16_t fourthStart = 0;
     Read_Box(2, ScanThirdOctet);
     Read_Box(3, fourthStart);

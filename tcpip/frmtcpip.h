@@ -86,8 +86,8 @@ public:
     QLineEdit* txtdns = nullptr;
     QLineEdit* txtip = nullptr;
 
-    LogModel& List1Lines() { return *log_; }
-    LogModel& List2Lines() { return *found_; }
+    LogModel& List1_Lines() { return *log_; }
+    LogModel& List2_Lines() { return *found_; }
 
     // The window's name-resolution control and socket component.
     platform::NameResolver& DNS1;
@@ -130,7 +130,7 @@ private:
     } guess_;
     bool deleteWhenIdle_ = false;
     bool toldBadBox_ = false;  // during the scans now running
-    friend class Scan_Guard;
+    friend class ScanGuard;
 };
 
 }  // namespace tcpip

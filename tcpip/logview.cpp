@@ -165,7 +165,7 @@ QModelIndex LogView::Row_Index(int row) const {
     return model() ? model()->index(row, 0, rootIndex()) : QModelIndex();
 }
 
-int LogView::RowHeight() const {
+int LogView::Row_Height() const {
     if (rowHeight_ <= 0) {
         const int margin = style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, this) + 1;
         rowHeight_ = std::max(1, fontMetrics().height() + 2 * margin);
@@ -183,7 +183,7 @@ int LogView::verticalOffset() const {
 QRect LogView::visualRect(const QModelIndex& index) const {
     if (!index.isValid() || index.parent() != rootIndex())
         return {};
-    const int h = RowHeight();
+    const int h = Row_Height();
     const qint64 top = qint64(index.row()) * h - verticalOffset();
     if (top > INT_MAX / 2 || top < INT_MIN / 2)
         return {};
@@ -194,14 +194,14 @@ QModelIndex LogView::indexAt(const QPoint& point) const {
     const qint64 y = qint64(point.y()) + verticalOffset();
     if (y < 0)
         return {};
-    const qint64 row = y / RowHeight();
+    const qint64 row = y / Row_Height();
     return row < Row_Count() ? Row_Index(int(row)) : QModelIndex();
 }
 
 void LogView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     if (!index.isValid() || index.parent() != rootIndex())
         return;
-    const int h = RowHeight();
+    const int h = Row_Height();
     const qint64 top = qint64(index.row()) * h;
     const qint64 height = viewport()->height();
     qint64 value = verticalOffset();
@@ -231,7 +231,7 @@ QModelIndex LogView::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
         return {};
     const QModelIndex current = currentIndex();
     int row = current.isValid() ? current.row() : -1;
-    const int page = std::max(1, viewport()->height() / RowHeight() - 1);
+    const int page = std::max(1, viewport()->height() / Row_Height() - 1);
     switch (action) {
         case MoveUp:
         case MovePrevious:
@@ -265,7 +265,7 @@ void LogView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlag
     if (!selectionModel() || rows == 0)
         return;
     const QRect r = rect.normalized();
-    const int h = RowHeight();
+    const int h = Row_Height();
     const auto rowAt = [&](int y) {
         return int(std::clamp<qint64>((qint64(y) + verticalOffset()) / h, 0, rows - 1));
     };
@@ -279,7 +279,7 @@ void LogView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlag
 QRegion LogView::visualRegionForSelection(const QItemSelection& selection) const {
     QRegion region;
     const QRect shown = viewport()->rect();
-    const int h = RowHeight();
+    const int h = Row_Height();
     for (const QItemSelectionRange& range : selection) {
         if (!range.isValid() || range.parent() != rootIndex())
             continue;
@@ -307,7 +307,7 @@ void LogView::paintEvent(QPaintEvent* event) {
     const QPalette& pal = palette();
     const QModelIndex current = currentIndex();
     const bool focus = hasFocus() || viewport()->hasFocus();
-    const int h = RowHeight();
+    const int h = Row_Height();
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
     const QRect area = event->rect();
     const int first =
@@ -335,7 +335,7 @@ void LogView::paintEvent(QPaintEvent* event) {
 }
 
 void LogView::updateGeometries() {
-    const int h = RowHeight();
+    const int h = Row_Height();
     const qint64 content = qint64(Row_Count()) * h;
     const int height = viewport()->height();
     verticalScrollBar()->setSingleStep(h);
@@ -363,7 +363,7 @@ void LogView::rowsInserted(const QModelIndex& parent, int start, int end) {
             contentWidth_,
             metrics.horizontalAdvance(Row_Index(row).data(Qt::DisplayRole).toString()) + margin);
     updateGeometries();
-    const qint64 top = qint64(start) * RowHeight() - verticalOffset();
+    const qint64 top = qint64(start) * Row_Height() - verticalOffset();
     if (top < viewport()->height())
         viewport()->update();
 }

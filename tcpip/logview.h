@@ -22,7 +22,7 @@ public:
     QModelIndex indexAt(const QPoint& point) const override;
     void reset() override;
 
-    int RowHeight() const;
+    int Row_Height() const;
     int Row_Count() const;
     // The accessible item of a line, made on first demand and kept while the lines stay.
     QAccessibleInterface* Line_Accessible(int row) const;

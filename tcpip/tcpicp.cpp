@@ -1,6 +1,7 @@
 #include "tcpip/tcpicp.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -119,14 +120,8 @@ void TCPICP::Send_Now(platform::IPAddr address, ECHO_REPLY& buffer, QString& why
         why = QString::fromStdString(echo_.LastErrorText());
     char request[sizeof texts::EchoPayload];
     std::memcpy(request, texts::EchoPayload, sizeof request);
-    const platform::DWORD replies =
-        echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,
-                           sizeof buffer, EchoTimeoutMs);
-    // A call that failed without saying so must not read as a reply left over from before.
-    if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
-        buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
-        buffer.DataSize = 0;
-    }
+    echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,
+                       sizeof buffer, EchoTimeoutMs);
     echo_.IcmpCloseHandle(handle);
 }
 
@@ -140,14 +135,12 @@ bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address
     if (!plan_.front().ticket) {
         // Not guessed: sent at once, and the next probe ahead waits for the next millisecond.
         lastAheadTick_ = ahead.GetTickCount64();
-        sentAhead_ = true;
         plan_.front().ticket = ahead.IcmpSendEchoAhead(aheadHandle_, address, request,
                                                        sizeof request - 1, nullptr, EchoTimeoutMs);
         if (!plan_.front().ticket) {
             plan_.erase(plan_.begin());
             return false;
         }
-        ++out_;
     }
     platform::DWORD replies;
     for (;;) {
@@ -156,18 +149,13 @@ bool TCPICP::Send_Ahead(platform::IcmpEchoAhead& ahead, platform::IPAddr address
         bool more = false;
         for (std::size_t i = 1; i < plan_.size() && !more; ++i)
             more = !plan_[i].ticket;
-        const platform::DWORD wait = more && out_ < LookAheadWindow ? 1 : EchoTimeoutMs;
+        const platform::DWORD wait = more && Probes_Out() < LookAheadWindow ? 1 : EchoTimeoutMs;
         replies =
             ahead.IcmpCollectEcho(aheadHandle_, plan_.front().ticket, &buffer, sizeof buffer, wait);
         if (replies != 0 || echo_.GetLastError() != platform::IP_PENDING)
             break;
     }
     plan_.erase(plan_.begin());
-    --out_;
-    if (replies == 0 && buffer.Status == std::int32_t(platform::IP_SUCCESS)) {
-        buffer.Status = std::int32_t(platform::IP_GENERAL_FAILURE);
-        buffer.DataSize = 0;
-    }
     return true;
 }
 
@@ -206,10 +194,10 @@ void TCPICP::Plan(const QString& host, platform::IPAddr address, const QStringLi
 
 // At most one probe ahead per millisecond, and never more out than the window.
 void TCPICP::Send_Paced(platform::IcmpEchoAhead& ahead) {
-    if (out_ >= LookAheadWindow)
+    if (Probes_Out() >= LookAheadWindow)
         return;
     const std::uint64_t tick = ahead.GetTickCount64();
-    if (sentAhead_ && tick <= lastAheadTick_)
+    if (lastAheadTick_ && tick <= *lastAheadTick_)
         return;
     for (std::size_t i = 1; i < plan_.size(); ++i) {
         if (plan_[i].ticket)
@@ -218,12 +206,9 @@ void TCPICP::Send_Paced(platform::IcmpEchoAhead& ahead) {
         std::memcpy(request, texts::EchoPayload, sizeof request);
         plan_[i].ticket = ahead.IcmpSendEchoAhead(aheadHandle_, plan_[i].address, request,
                                                   sizeof request - 1, nullptr, EchoTimeoutMs);
-        if (plan_[i].ticket)
-            ++out_;
-        else
+        if (!plan_[i].ticket)
             plan_.erase(plan_.begin() + std::ptrdiff_t(i));  // probed when its step comes
         lastAheadTick_ = tick;
-        sentAhead_ = true;
         return;
     }
 }
@@ -243,8 +228,11 @@ void TCPICP::Tell_Answered(platform::IcmpEchoAhead& ahead) {
 void TCPICP::Drop(platform::IcmpEchoAhead* ahead, const Ahead& a) {
     if (ahead && a.ticket)
         ahead->IcmpForgetEcho(aheadHandle_, a.ticket);
-    if (a.ticket)
-        --out_;
+}
+
+// Probes sent and not yet collected or dropped: those of the plan with a ticket.
+int TCPICP::Probes_Out() const {
+    return int(std::count_if(plan_.begin(), plan_.end(), [](const Ahead& a) { return a.ticket; }));
 }
 
 void TCPICP::Look_Ahead(const QStringList& next) {

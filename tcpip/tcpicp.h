@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/echo.h"
@@ -86,6 +87,7 @@ private:
     void Send_Paced(platform::IcmpEchoAhead& ahead);
     void Tell_Answered(platform::IcmpEchoAhead& ahead);
     void Drop(platform::IcmpEchoAhead* ahead, const Ahead& a);
+    int Probes_Out() const;
 
     platform::IcmpEcho& echo_;
     platform::WinSock& sockets_;
@@ -96,9 +98,7 @@ private:
     QStringList guess_;
     platform::HANDLE aheadHandle_ = platform::InvalidHandleValue();
     std::vector<Ahead> plan_;  // the probe waited for, then the guess; ticket set once sent
-    int out_ = 0;              // entries of plan_ with a ticket
-    std::uint64_t lastAheadTick_ = 0;
-    bool sentAhead_ = false;
+    std::optional<std::uint64_t> lastAheadTick_;  // of the last probe sent ahead
 };
 
 }  // namespace tcpip

@@ -86,6 +86,6 @@ int main(int argc, char** argv) {
             QString::fromStdString("smb://" + server + "/privado"), rounds, pauseMs);
     Compare("Kerberos ticket", "\\\\" + dc + "\\dominio",
             QString::fromStdString("smb://" + dc + "/dominio"), rounds, pauseMs);
-    platform::SystemCredentials().Store().CredDeleteA(server);
+    Run("secret-tool", {"clear", "server", QString::fromStdString(server), "protocol", "smb"});
     return 0;
 }

@@ -187,12 +187,12 @@ void LoopbackScan() {
     w->Command2_Click();
     const double total = Ms(Clock::now() - t0);
     int named = 0;
-    for (int i = 0; i < w->List2Lines().Count(); ++i)
-        named += !w->List2Lines().Line(i).endsWith(QStringLiteral(" <-> "));
+    for (int i = 0; i < w->List2_Lines().Count(); ++i)
+        named += !w->List2_Lines().Line(i).endsWith(QStringLiteral(" <-> "));
     std::printf(
         "Fourth-octet scan 127.0.0.0-255, names from the namespace's DNS, offscreen window: %.3f s "
         "for %zu probes, %d found, %d with names (goal <= 1 s)\n",
-        total / 1000, ui.yields.size() / 2, w->List2Lines().Count(), named);
+        total / 1000, ui.yields.size() / 2, w->List2_Lines().Count(), named);
     w->grab().save(QStringLiteral("tcpip-scan.png"));
     delete w;
 }
@@ -248,8 +248,8 @@ void TwoOctetScan() {
         "first %zu steps, %.3f ms over the last %zu (goal: flat); %d log lines, %d found; resident "
         "memory "
         "%.0f MB -> %.0f MB, growth %.0f MB (goal <= 200 MB)\n",
-        (s.size() - 256) / 2, total / 1000, head, window, tail, window, w->List1Lines().Count(),
-        w->List2Lines().Count(), before, after, after - before);
+        (s.size() - 256) / 2, total / 1000, head, window, tail, window, w->List1_Lines().Count(),
+        w->List2_Lines().Count(), before, after, after - before);
     delete w;
     OneAtATime sequential;
     const double ahead = ShortTwoOctet(platform::SystemIcmpEcho());
@@ -280,9 +280,9 @@ ScanFigures FourthOctetScan(platform::IcmpEcho& echo, const QString& first) {
     w->Command2_Click();
     f.seconds = Ms(Clock::now() - t0) / 1000;
     f.probes = w->ProbeCounter;
-    f.found = w->List2Lines().Count();
+    f.found = w->List2_Lines().Count();
     for (int i = 0; i < f.found; ++i)
-        f.named += !w->List2Lines().Line(i).endsWith(QStringLiteral(" <-> "));
+        f.named += !w->List2_Lines().Line(i).endsWith(QStringLiteral(" <-> "));
     delete w;
     return f;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/linux/errors.h"
+#include "platform/texts.h"
 
 namespace platform {
 namespace {
@@ -29,8 +30,10 @@ public:
             return e == ENOENT || e == ENOTDIR ? Failure(e) : Exists(e);
         }
         // Checked before opening: a pipe or a device would block or be read by opening it.
+        if (S_ISDIR(st.st_mode))
+            return Exists(EISDIR);
         if (!S_ISREG(st.st_mode))
-            return Exists(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+            return {EINVAL, texts::NotARegularFile, true};
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return Exists(errno);

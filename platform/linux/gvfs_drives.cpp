@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/linux/discovery_hosts.h"
+#include "platform/linux/glib_loop.h"
 #include "platform/linux/mount_record.h"
 #include "platform/linux/netbackends.h"
 #include "platform/linux/open_files.h"
@@ -152,29 +153,17 @@ public:
         const gint64 start = g_get_monotonic_time() + gint64(ms) * 1000;
         auto deadline = [&] { return start + (paused ? *paused : 0); };
         while (!done && g_get_monotonic_time() < deadline())
-            Iterate(deadline());
+            glibloop::Iterate(context_, deadline(), 100);
         if (done)
             return true;
         g_cancellable_cancel(cancel_);
         const gint64 grace = g_get_monotonic_time() + 1000 * 1000;
         while (!done && g_get_monotonic_time() < grace)
-            Iterate(grace);
+            glibloop::Iterate(context_, grace, 100);
         return false;
     }
 
 private:
-    void Iterate(gint64 until) {
-        // A short timer wakes the blocking iteration so the deadline is honoured.
-        const guint left = guint(std::max<gint64>(1, (until - g_get_monotonic_time()) / 1000));
-        GSource* t = g_timeout_source_new(std::min<guint>(left, 100));
-        g_source_set_callback(
-            t, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(t, context_);
-        g_main_context_iteration(context_, TRUE);
-        g_source_destroy(t);
-        g_source_unref(t);
-    }
-
     GMainContext* context_;
     GCancellable* cancel_;
 };

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <linux/errqueue.h>
+#include <QString>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -37,7 +37,6 @@ using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC: a clock change can
 using icmp::Outcome;
 using icmp::Verdict;
 
-constexpr int IcmpFilterOption = 1;  // ICMP_FILTER of <linux/icmp.h>, at level SOL_RAW
 constexpr std::size_t HeaderSize = sizeof(ICMP_ECHO_REPLY32);
 // Room the reply buffer must have beyond the header and the request, as on Windows.
 constexpr std::size_t ErrorRoom = 8;
@@ -108,18 +107,15 @@ bool WaitReadable(int fd, Clock::time_point until) {
 
 // When the kernel took the packet in: a reply read late (the caller was busy) still counts
 // if it came in time.
-Clock::time_point Arrival(msghdr& msg, Clock::time_point readAt) {
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS)
-            continue;
-        timespec stamp, real;
-        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
-        ::clock_gettime(CLOCK_REALTIME, &real);
-        const auto age = std::chrono::seconds(real.tv_sec - stamp.tv_sec) +
-                         std::chrono::nanoseconds(real.tv_nsec - stamp.tv_nsec);
-        if (age > Clock::duration::zero() && age < std::chrono::minutes(1))
-            return readAt - std::chrono::duration_cast<Clock::duration>(age);
-    }
+Clock::time_point Arrival(const icmp::Received& r, Clock::time_point readAt) {
+    if (!r.stamped)
+        return readAt;
+    timespec real;
+    ::clock_gettime(CLOCK_REALTIME, &real);
+    const auto age = std::chrono::seconds(real.tv_sec - r.stamp.tv_sec) +
+                     std::chrono::nanoseconds(real.tv_nsec - r.stamp.tv_nsec);
+    if (age > Clock::duration::zero() && age < std::chrono::minutes(1))
+        return readAt - std::chrono::duration_cast<Clock::duration>(age);
     return readAt;
 }
 
@@ -144,11 +140,7 @@ public:
         ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
         if (raw) {
             id_ = NextRawId();
-            // Only replies and the errors a probe can meet; the rest of the host's ICMP
-            // traffic stays out of this socket.
-            const std::uint32_t keep = 1u << 0 | 1u << 3 | 1u << 4 | 1u << 11 | 1u << 12;
-            const std::uint32_t drop = ~keep;
-            ::setsockopt(fd, SOL_RAW, IcmpFilterOption, &drop, sizeof drop);
+            icmp::SetIcmpFilter(fd);
         } else {
             ::setsockopt(fd, SOL_IP, IP_RECVTTL, &on, sizeof on);
             // The kernel picks the echo id of a datagram socket when it is bound.
@@ -232,50 +224,32 @@ private:
     // False when nothing waits.
     bool ReadOnePacket(Probes& probes, bool& pendingError) {
         std::uint8_t data[4096];
-        alignas(cmsghdr) char control[256];
-        sockaddr_in from{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t got = ::recvmsg(fd_, &msg, MSG_DONTWAIT);
-        if (got < 0) {
-            if (errno == EINTR)
-                return true;
+        icmp::Received r;
+        if (const int got = icmp::Receive(fd_, false, data, sizeof data, r); got <= 0) {
             // With IP_RECVERR a pending error is told here first; the queue has the details.
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
+            if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 pendingError = true;
-            return false;
+            return got == 0;
         }
-        const Clock::time_point arrival = Arrival(msg, Clock::now());
+        const Clock::time_point arrival = Arrival(r, Clock::now());
         std::uint16_t id, sequence;
-        if (!icmp::EchoKey(raw_, data, std::size_t(got), id, sequence))
+        if (!icmp::EchoKey(raw_, data, r.length, id, sequence))
             return true;
         Pending* p = Find(probes, id, sequence);
         if (!p || arrival > p->deadline)
             return true;
-        Outcome o = icmp::ReadPacket({p->destination, id_, sequence, raw_}, data, std::size_t(got),
-                                     from.sin_addr.s_addr);
+        Outcome o = icmp::ReadPacket({p->destination, id_, sequence, raw_}, data, r.length, r.from);
         if (o.verdict == Verdict::Ignore)
             return true;
         if (o.verdict == Verdict::Error) {
             p->End(o.status, o.from, arrival);
             return true;
         }
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL && o.ttl < 0) {
-                int ttl;
-                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-                o.ttl = ttl;
-            }
-        }
+        if (o.ttl < 0)
+            o.ttl = r.ttl;
         p->data.assign(o.data, o.data + o.size);
         // A reply cut short by the buffer is larger than any reply buffer.
-        p->size = (msg.msg_flags & MSG_TRUNC) ? std::size_t(INT16_MAX) + 1 : o.size;
+        p->size = r.truncated ? std::size_t(INT16_MAX) + 1 : o.size;
         p->ttl = o.ttl;
         p->tos = o.tos;
         p->End(IP_SUCCESS, o.from, arrival);
@@ -289,46 +263,22 @@ private:
 
     bool ReadOneError(Probes& probes) {
         std::uint8_t data[1024];
-        alignas(cmsghdr) char control[512];
-        sockaddr_in original{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &original;
-        msg.msg_namelen = sizeof original;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t got = ::recvmsg(fd_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (got < 0)
-            return errno == EINTR;
-        const Clock::time_point arrival = Arrival(msg, Clock::now());
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
-                continue;
-            sock_extended_err ee;
-            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-            sockaddr_in offender{};
-            if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
-                std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
-            const icmp::QueuedError e{ee.ee_origin,
-                                      ee.ee_type,
-                                      ee.ee_code,
-                                      ee.ee_errno,
-                                      offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
-                                      original.sin_addr.s_addr,
-                                      data,
-                                      std::size_t(got)};
-            std::uint16_t id = id_, sequence = 0;
-            Pending* p = icmp::QueuedEchoKey(e, id, sequence)
-                             ? Find(probes, id, sequence)
-                             : FirstTo(probes, e.originalDestination, sequence);
-            if (!p || arrival > p->deadline)
-                continue;
-            const Outcome o = icmp::ReadQueuedError({p->destination, id_, sequence, raw_}, e);
-            if (o.verdict == Verdict::Error)
-                p->End(o.status, o.from, arrival);
-        }
+        icmp::Received r;
+        if (const int got = icmp::Receive(fd_, true, data, sizeof data, r); got <= 0)
+            return got == 0;
+        if (!r.queued)
+            return true;
+        const Clock::time_point arrival = Arrival(r, Clock::now());
+        const icmp::QueuedError& e = r.error;
+        std::uint16_t id = id_, sequence = 0;
+        Pending* p = icmp::QueuedEchoKey(e, id, sequence)
+                         ? Find(probes, id, sequence)
+                         : FirstTo(probes, e.originalDestination, sequence);
+        if (!p || arrival > p->deadline)
+            return true;
+        const Outcome o = icmp::ReadQueuedError({p->destination, id_, sequence, raw_}, e);
+        if (o.verdict == Verdict::Error)
+            p->End(o.status, o.from, arrival);
         return true;
     }
 
@@ -477,8 +427,10 @@ public:
                 if (icmp::helper::Start(path, helper, error)) {
                     transport = std::make_unique<HelperTransport>(helper);
                 } else {
-                    Fail(ERROR_ACCESS_DENIED,
-                         texts::Fill(texts::NoIcmpPermission, {path, ErrorText(error)}));
+                    Fail(ERROR_ACCESS_DENIED, QString::fromUtf8(texts::NoIcmpPermission)
+                                                  .arg(QString::fromLocal8Bit(path.c_str()),
+                                                       QString::fromStdString(ErrorText(error)))
+                                                  .toStdString());
                     return InvalidHandleValue();
                 }
             } else if (e == EMFILE || e == ENFILE) {
@@ -548,12 +500,19 @@ public:
     DWORD IcmpCollectEcho(HANDLE handle, DWORD ticket, LPVOID replyBuffer, DWORD replySize,
                           DWORD waitMs) override {
         auto* buffer = static_cast<std::uint8_t*>(replyBuffer);
+        const bool room = buffer && replySize >= HeaderSize;
+        // A call that fails says so in the buffer: an earlier reply must not read as this one.
+        const auto refuse = [&](DWORD code, std::string why) {
+            if (room)
+                icmp::FillReplyBuffer(buffer, replySize, IP_GENERAL_FAILURE, 0, 0, nullptr, 0);
+            return Fail(code, std::move(why));
+        };
         EchoHandle* h = Find(handle);
         if (!h)
-            return Fail(ERROR_INVALID_HANDLE, ErrorText(EBADF));
+            return refuse(ERROR_INVALID_HANDLE, ErrorText(EBADF));
         if (!h->probes.count(ticket))
-            return Fail(ERROR_INVALID_PARAMETER);
-        if (!buffer || replySize < HeaderSize)
+            return refuse(ERROR_INVALID_PARAMETER, {});
+        if (!room)
             return Fail(IP_BUF_TOO_SMALL);
         return Collect(*h, ticket, buffer, replySize, waitMs);
     }

@@ -2,8 +2,10 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/errqueue.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -20,6 +22,7 @@ constexpr std::uint8_t TimeExceeded = 11;
 constexpr std::uint8_t ParameterProblem = 12;
 constexpr std::uint8_t ProtocolIcmp = 1;
 constexpr std::size_t MinIpHeader = 20;
+constexpr int IcmpFilterOption = 1;  // ICMP_FILTER of <linux/icmp.h>, at level SOL_RAW
 
 // Length of the IPv4 header at `p`, or 0 when it is not a plausible one.
 std::size_t IpHeaderLength(const std::uint8_t* p, std::size_t length) {
@@ -113,8 +116,8 @@ Outcome ReadQueuedError(const Probe& probe, const QueuedError& e) {
         request += ihl;
         length -= ihl;
     }
-    // Each probe has a socket of its own, so an error that quotes too little to be checked
-    // still belongs to it.
+    // An error that quotes too little to name its probe is taken for the one the caller
+    // picked by destination alone (the oldest still out to it on that socket).
     if (length >= EchoHeaderSize &&
         (request[0] != EchoRequest || !SameIdAndSequence(probe, request)))
         return out;
@@ -327,6 +330,58 @@ std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_
     out[2] = std::uint8_t(sum >> 8);
     out[3] = std::uint8_t(sum & 0xFF);
     return EchoHeaderSize + size;
+}
+
+void SetIcmpFilter(int fd) {
+    const std::uint32_t keep = 1u << EchoReply | 1u << DestinationUnreachable | 1u << SourceQuench |
+                               1u << TimeExceeded | 1u << ParameterProblem;
+    const std::uint32_t drop = ~keep;
+    ::setsockopt(fd, SOL_RAW, IcmpFilterOption, &drop, sizeof drop);
+}
+
+int Receive(int fd, bool errorQueue, std::uint8_t* buffer, std::size_t size, Received& out) {
+    alignas(cmsghdr) char control[512];
+    sockaddr_in from{};
+    iovec iov{buffer, size};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t got = ::recvmsg(fd, &msg, MSG_DONTWAIT | (errorQueue ? MSG_ERRQUEUE : 0));
+    if (got < 0)
+        return errno == EINTR ? 0 : -1;
+    out = Received{};
+    out.length = std::size_t(got);
+    out.truncated = (msg.msg_flags & MSG_TRUNC) != 0;
+    out.from = from.sin_addr.s_addr;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            std::memcpy(&out.stamp, CMSG_DATA(c), sizeof out.stamp);
+            out.stamped = true;
+        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL && out.ttl < 0) {
+            std::memcpy(&out.ttl, CMSG_DATA(c), sizeof out.ttl);
+        } else if (errorQueue && c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR &&
+                   !out.queued) {
+            sock_extended_err ee;
+            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+            sockaddr_in offender{};
+            if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
+                std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
+            out.error = {ee.ee_origin,
+                         ee.ee_type,
+                         ee.ee_code,
+                         ee.ee_errno,
+                         offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
+                         out.from,
+                         buffer,
+                         out.length};
+            out.queued = true;
+        }
+    }
+    return 1;
 }
 
 }  // namespace platform::icmp

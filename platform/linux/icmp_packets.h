@@ -1,11 +1,12 @@
-// How the Linux echo back end reads what its ICMP socket hands back. Kept apart from the
-// sockets so every rule (which packet belongs to the probe, which status an error gets) can be
-// checked with hand-made packets.
+// How the Linux echo back end and the echo helper read what their ICMP sockets hand back. The
+// rules (which packet belongs to the probe, which status an error gets) take bytes, so they
+// can be checked with hand-made packets; the socket calls both make are at the end.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 
 #include "platform/echo.h"
 
@@ -96,5 +97,24 @@ int ReadBounded(std::chrono::steady_clock::time_point until, int batch, ReadOne 
 std::size_t BuildEchoRequest(const Probe& probe, const void* payload, std::size_t size,
                              std::uint8_t* out, std::size_t capacity);
 std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
+
+// Lets only echo replies and the errors a probe can meet into a raw ICMP socket: the rest of
+// the host's ICMP traffic stays out of it.
+void SetIcmpFilter(int fd);
+
+// One read from an ICMP socket, or from its error queue (IP_RECVERR).
+struct Received {
+    std::size_t length = 0;  // bytes put in the caller's buffer
+    bool truncated = false;  // the packet was longer than the buffer
+    IPAddr from = 0;         // the sender; for the error queue, where the failed packet went
+    int ttl = -1;            // with IP_RECVTTL
+    bool stamped = false;    // with SO_TIMESTAMPNS: when the kernel took the packet in
+    timespec stamp{};
+    bool queued = false;  // an error-queue entry: `error` has it, its payload in the buffer
+    QueuedError error;
+};
+// Reads one packet, or one entry of the error queue, without waiting. 1: read; 0: interrupted
+// (read again); -1: nothing waits, or the socket failed (errno says which).
+int Receive(int fd, bool errorQueue, std::uint8_t* buffer, std::size_t size, Received& out);
 
 }  // namespace platform::icmp

@@ -12,13 +12,14 @@
 #include "platform/linux/keyring.h"
 
 namespace platform::identity {
-namespace {
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     return s;
 }
+
+namespace {
 
 std::string ServerOf(const std::string& target) {
     const std::size_t start = target.find_first_not_of('\\');

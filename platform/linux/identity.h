@@ -28,6 +28,8 @@ inline void RunHere(const std::function<void()>& f) {
 
 // "\\server\share", or "\\server" for the server itself.
 std::string TargetName(const std::string& server, const std::string& share);
+// In ASCII lower case, as server names compare.
+std::string Lower(std::string s);
 
 class Sequence {
 public:

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/linux/glib_loop.h"
+
 namespace platform::keyring {
 namespace {
 
@@ -51,15 +53,8 @@ public:
 private:
     void Run(int ms) {
         const gint64 deadline = g_get_monotonic_time() + gint64(ms) * 1000;
-        while (!result_ && g_get_monotonic_time() < deadline) {
-            GSource* t = g_timeout_source_new(50);
-            g_source_set_callback(
-                t, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-            g_source_attach(t, context_);
-            g_main_context_iteration(context_, TRUE);
-            g_source_destroy(t);
-            g_source_unref(t);
-        }
+        while (!result_ && g_get_monotonic_time() < deadline)
+            glibloop::Iterate(context_, deadline, 50);
     }
 
     GMainContext* context_;
@@ -173,17 +168,6 @@ public:
         GAsyncResult* r = call.Wait(CallTimeoutMs);
         return r && secret_password_store_finish(r, nullptr) ? NO_ERROR
                                                              : ERROR_NO_SUCH_LOGON_SESSION;
-    }
-
-    DWORD CredDeleteA(const std::string& server) override {
-        if (server.empty())
-            return ERROR_NOT_FOUND;
-        const Attributes attributes = ServerAttributes(server);
-        Bounded call;
-        secret_password_clearv(SECRET_SCHEMA_COMPAT_NETWORK, attributes.get(), call.cancellable(),
-                               Bounded::Done, &call);
-        GAsyncResult* r = call.Wait(CallTimeoutMs);
-        return r && secret_password_clear_finish(r, nullptr) ? NO_ERROR : ERROR_NOT_FOUND;
     }
 
 private:

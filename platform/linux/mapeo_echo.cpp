@@ -4,7 +4,6 @@
 // arguments or environment. Everything it does is asked on fd 3 (icmp_helper.h); every
 // request is checked, and only what answers its own probes is ever passed back.
 #include <fcntl.h>
-#include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/capability.h>
@@ -30,7 +29,6 @@ using namespace platform;
 using namespace platform::icmp;
 using Clock = std::chrono::steady_clock;
 
-constexpr int IcmpFilterOption = 1;  // ICMP_FILTER of <linux/icmp.h>, at level SOL_RAW
 constexpr std::size_t MaxOutbox = 4096;
 // Packets read in one go: a stream of other hosts' ICMP must not keep probes from their
 // deadline, nor requests from being read.
@@ -201,28 +199,20 @@ private:
     // False when nothing waits.
     bool ReadOnePacket() {
         std::uint8_t data[4096];
-        sockaddr_in from{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        const ssize_t got = ::recvmsg(raw_, &msg, MSG_DONTWAIT);
-        if (got < 0)
-            return errno == EINTR;
+        Received r;
+        if (const int got = Receive(raw_, false, data, sizeof data, r); got <= 0)
+            return got == 0;
         std::uint16_t id, sequence, key;
-        if (!EchoKey(true, data, std::size_t(got), id, sequence))
+        if (!EchoKey(true, data, r.length, id, sequence))
             return true;
         Probe* p = Find(id, sequence, key);
         if (!p)
             return true;
-        const Outcome o = ReadPacket({p->destination, id_, sequence, true}, data, std::size_t(got),
-                                     from.sin_addr.s_addr);
+        const Outcome o = ReadPacket({p->destination, id_, sequence, true}, data, r.length, r.from);
         if (o.verdict == Verdict::Ignore)
             return true;
         std::size_t size = o.size;
-        if (msg.msg_flags & MSG_TRUNC)
+        if (r.truncated)
             size = 0x10000;  // larger than any reply buffer
         End(key, o.verdict == Verdict::Reply ? IP_SUCCESS : o.status, o.from, o.data, size, o.ttl,
             o.tos);
@@ -236,45 +226,18 @@ private:
 
     bool ReadOneError() {
         std::uint8_t data[1024];
-        alignas(cmsghdr) char control[512];
-        sockaddr_in original{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &original;
-        msg.msg_namelen = sizeof original;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t got = ::recvmsg(raw_, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (got < 0)
-            return errno == EINTR;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
-                continue;
-            sock_extended_err ee;
-            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-            sockaddr_in offender{};
-            if (c->cmsg_len >= CMSG_LEN(sizeof ee + sizeof offender))
-                std::memcpy(&offender, CMSG_DATA(c) + sizeof ee, sizeof offender);
-            const QueuedError e{ee.ee_origin,
-                                ee.ee_type,
-                                ee.ee_code,
-                                ee.ee_errno,
-                                offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0,
-                                original.sin_addr.s_addr,
-                                data,
-                                std::size_t(got)};
-            std::uint16_t id, sequence, key;
-            if (!QueuedEchoKey(e, id, sequence))
-                continue;
-            Probe* p = Find(id, sequence, key);
-            if (!p)
-                continue;
-            const Outcome o = ReadQueuedError({p->destination, id_, sequence, true}, e);
-            if (o.verdict == Verdict::Error)
-                End(key, o.status, o.from, nullptr, 0, -1, -1);
-        }
+        Received r;
+        if (const int got = Receive(raw_, true, data, sizeof data, r); got <= 0)
+            return got == 0;
+        std::uint16_t id, sequence, key;
+        if (!r.queued || !QueuedEchoKey(r.error, id, sequence))
+            return true;
+        Probe* p = Find(id, sequence, key);
+        if (!p)
+            return true;
+        const Outcome o = ReadQueuedError({p->destination, id_, sequence, true}, r.error);
+        if (o.verdict == Verdict::Error)
+            End(key, o.status, o.from, nullptr, 0, -1, -1);
         return true;
     }
 
@@ -389,10 +352,7 @@ int main() {
 
     const int on = 1;
     ::setsockopt(raw, SOL_IP, IP_RECVERR, &on, sizeof on);
-    // Only replies and the errors a probe can meet reach the socket.
-    const std::uint32_t keep = 1u << 0 | 1u << 3 | 1u << 4 | 1u << 11 | 1u << 12;
-    const std::uint32_t drop = ~keep;
-    ::setsockopt(raw, SOL_RAW, IcmpFilterOption, &drop, sizeof drop);
+    SetIcmpFilter(raw);
     std::uint16_t id = 0;
     if (::getrandom(&id, sizeof id, 0) != sizeof id)
         id = std::uint16_t(::getpid());

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -14,13 +13,8 @@
 namespace platform::smbauth {
 namespace {
 
+using identity::Lower;
 using identity::Source;
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
 
 void Copy(char* out, int size, const std::string& text) {
     if (size <= 0)

@@ -54,11 +54,6 @@ public:
         WipeMemory(wide.data(), wide.size() * sizeof(wchar_t));
         return result;
     }
-
-    DWORD CredDeleteA(const std::string& server) override {
-        return ::CredDeleteA(server.c_str(), CRED_TYPE_DOMAIN_PASSWORD, 0) ? NO_ERROR
-                                                                           : ::GetLastError();
-    }
 };
 
 // A ticket-granting ticket in the logon session's Kerberos cache that has not expired.

@@ -20,7 +20,7 @@ private:
 
 TEST(ToolWindow, IsBroughtForwardWhileOpenAndMadeAndLoadedAfreshOnceClosed) {
     int loads = 0;
-    app::Tool_Window<Tool> tool([&] { return new Tool(loads); });
+    app::ToolWindow<Tool> tool([&] { return new Tool(loads); });
     const QPointer<Tool> first = tool.Show();
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(tool.Show(), first);

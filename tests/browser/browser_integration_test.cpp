@@ -54,7 +54,7 @@ protected:
                              shell,
                              ui,
                              {dir.Path(), dir.Path("MAPEO.INI"), dir.Path("MAPEO.BAK")}}};
-    app::Main_Window_Rows rows{main};
+    app::MainWindowRows rows{main};
     browser::frmNWCheck window{rows, {SystemNetEnumeration(), SystemFileSystemObject(), ui}};
 };
 
@@ -81,7 +81,7 @@ TEST_F(BrowserIntegration, WindowWalksDownToAFileAndHandsTheShareToRowThree) {
     ASSERT_NE(Expand(Path()), nullptr);
     // The resources behind the tree: kinds and comments as the server gives them.
     NETRESOURCE* srv =
-        window.RootResource()->Children().Item(1)->Children().Item(workgroup)->Children().Item(
+        window.Root_Resource()->Children().Item(1)->Children().Item(workgroup)->Children().Item(
             Path());
     ASSERT_NE(srv, nullptr);
     EXPECT_EQ(srv->Comment(), QStringLiteral("Servidor de pruebas de Mapeo"));

@@ -111,7 +111,7 @@ protected:
         for (const char* d : {"J:", "K:", "L:", "M:", "LPT1:", "LPT2:"})
             platform::SystemNetConnections().WNetCancelConnection2A(d, 1, 0);
         platform::SystemCredentials().RegisterPrompt(nullptr);
-        platform::SystemCredentials().Store().CredDeleteA("127.0.0.1");
+        SecretTool({"clear"});
         EXPECT_TRUE(prompt.onUiThread) << "the dialog runs on the window's thread";
     }
     // What a newly loaded browser window does first: open the whole network.

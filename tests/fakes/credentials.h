@@ -29,9 +29,6 @@ public:
         ++writes;
         return platform::NO_ERROR;
     }
-    platform::DWORD CredDeleteA(const std::string& server) override {
-        return saved.erase(server) ? platform::NO_ERROR : platform::ERROR_NOT_FOUND;
-    }
 
     std::map<std::string, platform::NetCredential> saved;
     int writes = 0;

@@ -93,8 +93,6 @@ struct FakeEcho : IcmpEcho {
         options = o;
         bufferSize = replySize;
         timeout = ms;
-        if (writeNothing)
-            return 0;
         if (h != Handle()) {
             Put(reply, 0, to);
             Put(reply, 4, std::int32_t(11050));
@@ -117,7 +115,7 @@ struct FakeEcho : IcmpEcho {
     DWORD lastError = ERROR_ACCESS_DENIED;
     QStringList answering;
     QMap<QString, int> statusFor;
-    bool createFails = false, writeNothing = false;
+    bool createFails = false;
     std::string request;
     IP_OPTION_INFORMATION* options = nullptr;
     DWORD bufferSize = 0, timeout = 0;

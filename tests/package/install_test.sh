@@ -1,73 +1,52 @@
 #!/usr/bin/env bash
-# Installs the built package into a clean Debian 12 root that mmdebstrap makes from
-# deb.debian.org, runs the program there, then removes and purges it. Run as root.
-#   install_test.sh SOURCE_DIR          the test (exit 77: it cannot run on this machine)
-#   install_test.sh --probe SOURCE_DIR  only says whether it can run, and why not
+# Installs the built package into a copy of the clean Debian 12 root that install_root.sh keeps
+# (made from the package's own dependencies by scripts/test.sh), runs the program there, then
+# removes and purges it. Everything runs in namespaces of its own: a network namespace with
+# nothing but loopback, so apt has only what the root holds and the package's declared
+# dependencies must be enough; a mount and a process namespace, so nothing it mounts or starts
+# outlives it. Run as root.
+#   install_test.sh SOURCE_DIR   (exit 77: it cannot run on this machine, or no root is kept)
 # The package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb (bash scripts/package.sh).
-# Only apt talks to the mirror; the program itself runs in a network namespace of its own
-# with nothing but loopback. The root lives in a temporary folder that mmdebstrap removes.
 set -uo pipefail
 
-probe=0
-if [ "${1:-}" = --probe ]; then
-    probe=1
-    shift
-fi
-src="$(cd "${1:?usage: install_test.sh [--probe] SOURCE_DIR}" && pwd)"
-suite=bookworm
-mirror=http://deb.debian.org
+src="$(cd "${1:?usage: install_test.sh SOURCE_DIR}" && pwd)"
+here="$(dirname "$0")"
 
 skip() {
     echo "install test skipped: $*"
     exit 77
 }
 
-cannot_run() {
-    [ "$(id -u)" = 0 ] || { echo "it needs root (mmdebstrap's root mode, unshare)"; return; }
-    command -v mmdebstrap >/dev/null || { echo "mmdebstrap is not installed"; return; }
-    # The root needs mounts (proc, sys, dev) and the program a network namespace.
-    unshare --mount --net true 2>/dev/null ||
-        { echo "this machine allows no mount or network namespaces"; return; }
-    local probe_dir
-    probe_dir="$(mktemp -d)"
-    if ! timeout 20 /usr/lib/apt/apt-helper download-file \
-        "$mirror/debian/dists/$suite/InRelease" "$probe_dir/InRelease" >/dev/null 2>&1; then
-        rm -rf "$probe_dir"
-        echo "$mirror cannot be reached"
-        return
-    fi
-    rm -rf "$probe_dir"
-}
-
 version="$(cd "$src" && dpkg-parsechangelog -SVersion)"
 deb="$src/dist/mapeo_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-reason="$(cannot_run)"
-[ -f "$deb" ] || reason="${reason:-$deb is not built (bash scripts/package.sh builds it)}"
-if [ "$probe" = 1 ]; then
-    [ -z "$reason" ] && exit 0
-    echo "$reason"
-    exit 77
-fi
-[ -n "$reason" ] && skip "$reason"
+[ -f "$deb" ] || skip "$deb is not built (bash scripts/package.sh builds it)"
+[ "$(id -u)" = 0 ] || skip "it needs root (a chroot, namespaces, dpkg)"
+unshare --mount --net --pid --fork true 2>/dev/null ||
+    skip "this machine allows no mount, network or process namespaces"
+tarball="$(bash "$here/install_root.sh" path "$src")"
+[ -f "$tarball" ] || skip "no clean root is kept for this package's dependencies" \
+    "(bash scripts/test.sh makes it while it installs what the tests need)"
 
-log="$(mktemp /tmp/mapeo-install-test.XXXXXX.log)"
-trap 'rm -f "$log"' EXIT
+work="$(mktemp -d /var/tmp/mapeo-install-test.XXXXXX)"
+trap 'rm -rf --one-file-system "$work"' EXIT
 start=$SECONDS
-# The checks run inside the root, after apt has installed the package there.
-if mmdebstrap --mode=root --variant=apt --format=null \
-    --customize-hook="copy-in '$deb' /tmp" \
-    --customize-hook="copy-in '$src/tests/package/in_root.sh' /tmp" \
-    --customize-hook="chroot \"\$1\" sh /tmp/in_root.sh '/tmp/$(basename "$deb")' '$version'" \
-    "$suite" /dev/null \
-    "deb $mirror/debian $suite main" \
-    "deb $mirror/debian $suite-updates main" \
-    "deb $mirror/debian-security $suite-security main" >"$log" 2>&1; then
-    grep -E '^(ok|FAIL) ' "$log"
+mkdir "$work/root"
+tar -xf "$tarball" -C "$work/root"
+cp "$deb" "$here/in_root.sh" "$work/root/tmp/"
+# /proc, /sys and terminals of the new namespaces; they go when the namespaces do.
+# shellcheck disable=SC2016
+if unshare --mount --net --pid --fork --kill-child -- sh -c '
+        ip link set lo up 2>/dev/null
+        mount -t proc proc "$1/proc" && mount -t sysfs sysfs "$1/sys" &&
+            mount -t devpts -o newinstance,ptmxmode=0666 devpts "$1/dev/pts" &&
+            exec chroot "$1" sh /tmp/in_root.sh "/tmp/$2" "$3"' \
+    sh "$work/root" "$(basename "$deb")" "$version" >"$work/log" 2>&1; then
+    grep -E '^(ok|FAIL) ' "$work/log"
     echo "install test passed in $((SECONDS - start)) s"
     exit 0
 fi
-grep -E '^(ok|FAIL) ' "$log"
+grep -E '^(ok|FAIL) ' "$work/log"
 echo "--- end of the install log ---"
-tail -n 40 "$log"
+tail -n 40 "$work/log"
 echo "install test FAILED after $((SECONDS - start)) s"
 exit 1

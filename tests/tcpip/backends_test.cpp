@@ -216,23 +216,41 @@ TEST(SystemServices, KeepTheWindowsRulesForBuffersCountsAndHandles) {
     EXPECT_EQ(SystemWinSock().WSACleanup(), 0);
     EXPECT_EQ(SystemWinSock().WSACleanup(), SOCKET_ERROR) << "a clean-up without start-up";
 
+    // The tester keeps its record between probes: a failed call must never leave the earlier
+    // reply's success there for the window to show.
     std::uint8_t reply[278];
-    std::memset(reply, 0x5A, sizeof reply);
+    ICMP_ECHO_REPLY32 header;
+    const auto after = [&](auto call) {
+        std::memset(reply, 0x5A, sizeof reply);
+        header = {};
+        header.DataSize = 15;
+        std::memcpy(reply, &header, sizeof header);
+        EXPECT_EQ(call(), 0u);
+        std::memcpy(&header, reply, sizeof header);
+        EXPECT_EQ(header.DataSize, 0);
+        EXPECT_EQ(reply[28], 0x5A);
+        return header.Status;
+    };
     char request[] = "Enviando sondeo";
     const HANDLE bogus = reinterpret_cast<HANDLE>(std::intptr_t(0x77));
-    EXPECT_EQ(SystemIcmpEcho().IcmpSendEcho(bogus, Ip("127.0.0.1"), request, 15, nullptr, reply,
-                                            278, 200),
-              0u);
-    ICMP_ECHO_REPLY32 header;
-    std::memcpy(&header, reply, sizeof header);
-    EXPECT_EQ(header.Status, 11050);
-    EXPECT_EQ(reply[28], 0x5A);
+    for (const HANDLE h : {bogus, InvalidHandleValue()}) {
+        EXPECT_EQ(after([&] {
+                      return SystemIcmpEcho().IcmpSendEcho(h, Ip("127.0.0.1"), request, 15, nullptr,
+                                                           reply, 278, 200);
+                  }),
+                  11050);
+        EXPECT_EQ(after([&] {
+                      return SystemIcmpEcho().LookAhead()->IcmpCollectEcho(h, 1, reply, 278, 0);
+                  }),
+                  11050);
+    }
     EXPECT_FALSE(SystemIcmpEcho().IcmpCloseHandle(bogus));
-    EXPECT_EQ(
-        SystemIcmpEcho().IcmpSendEcho(bogus, Ip("127.0.0.1"), request, 15, nullptr, reply, 40, 200),
-        0u);
-    std::memcpy(&header, reply, sizeof header);
-    EXPECT_EQ(header.Status, 11001) << "a reply buffer too small";
+    EXPECT_EQ(after([&] {
+                  return SystemIcmpEcho().IcmpSendEcho(bogus, Ip("127.0.0.1"), request, 15, nullptr,
+                                                       reply, 40, 200);
+              }),
+              11001)
+        << "a reply buffer too small";
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ struct RealTester {
         for (int i = 0; i < 4; ++i)
             w->Text1[i]->setText(dotted.section(u'.', i, i));
         w->Command2_Click();
-        return TesterRig::Lines(w->List2Lines());
+        return TesterRig::Lines(w->List2_Lines());
     }
 };
 
@@ -162,9 +162,9 @@ TEST(NoEcho, ProbesAreGeneralFailuresAndTheUserLearnsOnceHowToAllowIcmp) {
     EXPECT_EQ(SystemIcmpEcho().GetLastError(), ERROR_ACCESS_DENIED);
     RealTester t;
     t.Scan(QStringLiteral("127.0.0.254"));
-    const QStringList log = TesterRig::Lines(t.w->List1Lines());
+    const QStringList log = TesterRig::Lines(t.w->List1_Lines());
     EXPECT_EQ(log.filter(QStringLiteral("11050 [ ip FALLO GENERAL ]")).size(), 2);
-    EXPECT_TRUE(TesterRig::Lines(t.w->List2Lines()).isEmpty());
+    EXPECT_TRUE(TesterRig::Lines(t.w->List2_Lines()).isEmpty());
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("net.ipv4.ping_group_range")));
     EXPECT_TRUE(t.ui.messages[0].text.contains(QStringLiteral("cap_net_raw")));
@@ -185,9 +185,9 @@ TEST(LookAhead, AScanGivesTheSameLinesAsProbingOneAtATime) {
         return log.replaceInStrings(QRegularExpression(QStringLiteral("^\\d+ ms$")),
                                     QStringLiteral("? ms"));
     };
-    const QStringList log = TesterRig::Lines(ahead.w->List1Lines());
+    const QStringList log = TesterRig::Lines(ahead.w->List1_Lines());
     EXPECT_EQ(log.size(), 6 + 26 * 7 + 5 * 7) << "silent after an answer: its data stays";
-    EXPECT_EQ(steady(log), steady(TesterRig::Lines(plain.w->List1Lines())));
+    EXPECT_EQ(steady(log), steady(TesterRig::Lines(plain.w->List1_Lines())));
 }
 
 // Runs while the fixture floods this namespace with echo replies that answer nobody.
@@ -198,7 +198,7 @@ TEST(Flood, OtherHostsIcmpHoldsNoProbePastItsDeadline) {
     EXPECT_EQ(ended, 5);
     RealTester t;
     t.Scan(QStringLiteral("10.237.0.200"));
-    EXPECT_EQ(TesterRig::Lines(t.w->List1Lines()).filter(QStringLiteral("=Prueba número")).size(),
+    EXPECT_EQ(TesterRig::Lines(t.w->List1_Lines()).filter(QStringLiteral("=Prueba número")).size(),
               56);
 }
 

@@ -47,8 +47,8 @@ struct TesterRig {
             out << m.Line(i);
         return out;
     }
-    QStringList Log() { return Lines(window->List1Lines()); }
-    QStringList Found() { return Lines(window->List2Lines()); }
+    QStringList Log() { return Lines(window->List1_Lines()); }
+    QStringList Found() { return Lines(window->List2_Lines()); }
     QStringList Probed() const {
         return QStringList(events).filter(QStringLiteral("send:")).replaceInStrings("send:", "");
     }

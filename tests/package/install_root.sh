@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The clean Debian 12 root that the install test puts the package into. mmdebstrap makes it
+# from deb.debian.org with exactly what the built package declares it needs (Pre-Depends and
+# Depends, with what those need in turn; not Recommends), and it is kept as a tarball in
+# ~/.cache/mapeo/ under a key of those dependencies, so it is made again only when they change.
+# Making it is set-up, like installing packages: scripts/test.sh does it before any test runs,
+# and the test itself (install_test.sh) has no network at all. Run as root.
+#   install_root.sh prepare SOURCE_DIR  makes the root unless it is kept already; when it
+#                                       cannot (no mirror, no root), says why in one line
+#   install_root.sh path SOURCE_DIR     where the root for the built package is kept
+# The package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb (bash scripts/package.sh).
+set -euo pipefail
+
+usage="usage: install_root.sh prepare|path SOURCE_DIR"
+mode="${1:?$usage}"
+src="$(cd "${2:?$usage}" && pwd)"
+suite=bookworm
+mirror=http://deb.debian.org
+arch="$(dpkg-architecture -qDEB_HOST_ARCH)"
+version="$(cd "$src" && dpkg-parsechangelog -SVersion)"
+deb="$src/dist/mapeo_${version}_$arch.deb"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/mapeo"
+
+[ -f "$deb" ] || { echo "$deb is not built (bash scripts/package.sh builds it)" >&2; exit 1; }
+
+# "a (>= 1), b | c": one relation a line, in a stable order, so that the key does not change
+# with the order debhelper writes them in.
+dependencies() {
+    {
+        dpkg-deb -f "$deb" Pre-Depends
+        dpkg-deb -f "$deb" Depends
+    } | tr ',' '\n' | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' | sed '/^$/d' | sort -u
+}
+
+key="$(printf '%s\n' "$suite" "$arch" "$(dependencies)" | sha256sum | cut -c1-16)"
+tarball="$cache/install-root-$suite-$arch-$key.tar"
+
+case "$mode" in
+path)
+    echo "$tarball"
+    exit 0
+    ;;
+prepare) ;;
+*)
+    echo "$usage" >&2
+    exit 2
+    ;;
+esac
+
+not_prepared() {
+    echo "Install test root not prepared ($*): the install test will be skipped."
+    exit 0
+}
+
+if [ -f "$tarball" ]; then
+    echo "Install test root: kept in $tarball"
+    exit 0
+fi
+[ "$(id -u)" = 0 ] || not_prepared "mmdebstrap's root mode needs root"
+command -v mmdebstrap >/dev/null || not_prepared "mmdebstrap is not installed"
+probe="$(mktemp)"
+if ! timeout 20 /usr/lib/apt/apt-helper download-file \
+    "$mirror/debian/dists/$suite/InRelease" "$probe" >/dev/null 2>&1; then
+    rm -f "$probe"
+    not_prepared "$mirror cannot be reached"
+fi
+rm -f "$probe"
+
+mkdir -p "$cache"
+work="$(mktemp -d "$cache/.install-root.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+dependencies >"$work/dependencies"
+echo "Install test root: making it from $mirror with $(wc -l <"$work/dependencies") dependencies"
+start=$SECONDS
+# apt-get satisfy takes the relations as they stand, versions and alternatives included.
+satisfy='chroot "$1" env DEBIAN_FRONTEND=noninteractive apt-get satisfy -y -q'
+satisfy+=' --no-install-recommends "$(paste -sd, "$1/tmp/dependencies")"'
+if ! mmdebstrap --mode=root --variant=apt --format=tar \
+    --customize-hook="copy-in '$work/dependencies' /tmp" \
+    --customize-hook="$satisfy" \
+    --customize-hook='rm "$1/tmp/dependencies"' \
+    "$suite" "$work/root.tar" \
+    "deb $mirror/debian $suite main" \
+    "deb $mirror/debian $suite-updates main" \
+    "deb $mirror/debian-security $suite-security main" >"$work/log" 2>&1; then
+    tail -n 40 "$work/log"
+    echo "Install test root: mmdebstrap FAILED after $((SECONDS - start)) s" >&2
+    exit 1
+fi
+# One root is kept: those made for other dependencies are of no further use.
+rm -f "$cache"/install-root-*.tar
+mv "$work/root.tar" "$tarball"
+echo "Install test root: made in $((SECONDS - start)) s, $(du -h "$tarball" | cut -f1) in $tarball"
