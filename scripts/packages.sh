@@ -29,7 +29,7 @@ QT_WINDOWS_SOURCE_PACKAGES=(dpkg-dev)
 # Running the Windows tests under Wine (scripts/test-windows.sh), headless, in a network
 # namespace of their own.
 WINDOWS_TEST_PACKAGES=(wine wine64 xvfb xauth iproute2 procps)
-# Screenshots of the windows under Wine (tests/win32/screenshots.sh).
+# Screenshots of the windows under Wine (scripts/windows-screenshots.sh).
 WINDOWS_SCREENSHOT_PACKAGES=(imagemagick xdotool)
 
 as_root() {

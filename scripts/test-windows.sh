@@ -13,12 +13,11 @@ bash scripts/build-windows.sh --tests
 build=build-windows
 # The test list is made first, as the builder, so that the run writes only below Testing/.
 ctest --test-dir "$build" -N >/dev/null
-session=(bash tests/win32/wine_session.sh)
 if [ "$(id -u)" -eq 0 ]; then
     id -u mapeo-test >/dev/null 2>&1 ||
         useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
             mapeo-test
     chown -R mapeo-test: "$build/Testing"
-    session+=(--user mapeo-test)
+    export MAPEO_WINE_USER=mapeo-test
 fi
-"${session[@]}" -- ctest --test-dir "$build" --output-on-failure -j2
+bash tests/win32/wine_session.sh ctest --test-dir "$build" --output-on-failure -j2

@@ -1,5 +1,4 @@
-// Where Wine's answer is not Windows' own, a test says both and checks the one of the system
-// it runs on.
+// Where Wine's answer is not Windows' own, a test checks the one of the system it runs on.
 #pragma once
 
 #include "platform/win32/winapi.h"
@@ -9,11 +8,6 @@ namespace support {
 inline bool Under_Wine() {
     const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
-}
-
-template <class T>
-T On_Windows_Or_Wine(T windows, T wine) {
-    return Under_Wine() ? wine : windows;
 }
 
 }  // namespace support

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Runs a command (the Windows build's ctest, a screenshot script) in a Wine session of its
-# own: a fresh 64-bit prefix, an Xvfb display for Qt's Windows platform, and a wineserver kept
+# Runs a command (the Windows build's ctest, the screenshot script) in a Wine session of its
+# own: a fresh 64-bit prefix, an Xvfb display for Qt's Windows platform, one wineserver kept
 # running between the programs. As root the session lives in a private network namespace with
 # only loopback, where unprivileged ICMP sockets are open (Wine sends echoes through them),
-# and runs as the user named by --user. Everything it made is removed when it ends.
+# and runs as the user MAPEO_WINE_USER when set. Everything it made is removed when it ends.
 #
-#   wine_session.sh [--user NAME] [--] COMMAND [ARG...]
+#   [MAPEO_WINE_USER=NAME] wine_session.sh COMMAND [ARG...]
 #
 # Inside, MAPEO_WINE_SESSION=1; MAPEO_WINE_ICMP=1 where echoes may be sent; MAPEO_WINE_SHARE
 # names a share (\\mapeo-pc\compartida) that Wine keeps as a folder of the prefix.
@@ -42,8 +42,7 @@ REG
     # \\mapeo-pc\compartida is this folder to Wine.
     local share="$WINEPREFIX/dosdevices/unc/mapeo-pc/compartida"
     mkdir -p "$share/Sub"
-    echo a >"$share/a.txt"
-    echo b >"$share/b.txt"
+    touch "$share/a.txt" "$share/b.txt"
     export MAPEO_WINE_SHARE='\\mapeo-pc\compartida'
     local rc=0
     "$@" || rc=$?
@@ -52,21 +51,18 @@ REG
     return "$rc"
 }
 
-in_namespace() {
-    ip link set lo up
-    sysctl -qw net.ipv4.ping_group_range="0 2147483647"
-    export MAPEO_WINE_ICMP=1
-    displayed "$@"
+# As MAPEO_WINE_USER where one is named.
+as_user() {
+    if [ -n "${MAPEO_WINE_USER:-}" ]; then
+        setpriv --reuid="$MAPEO_WINE_USER" --regid="$MAPEO_WINE_USER" --init-groups -- "$@"
+    else
+        "$@"
+    fi
 }
 
 displayed() {
-    local run=(xvfb-run -a -s "-screen 0 1280x1024x24" "$self" --inner "$@")
-    if [ -n "${MAPEO_WINE_USER:-}" ]; then
-        setpriv --reuid="$MAPEO_WINE_USER" --regid="$MAPEO_WINE_USER" --init-groups -- \
-            env MAPEO_WINE_DIR="$MAPEO_WINE_DIR" "${run[@]}"
-    else
-        "${run[@]}"
-    fi
+    as_user env MAPEO_WINE_DIR="$MAPEO_WINE_DIR" \
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$self" --inner "$@"
 }
 
 case "${1:-}" in
@@ -77,50 +73,30 @@ case "${1:-}" in
         ;;
     --namespace)
         shift
-        in_namespace "$@"
+        ip link set lo up
+        sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+        MAPEO_WINE_ICMP=1 displayed "$@"
         exit
+        ;;
+    "")
+        echo "usage: [MAPEO_WINE_USER=NAME] $0 COMMAND [ARG...]" >&2
+        exit 2
         ;;
 esac
 
-user=""
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --user)
-            user="$2"
-            shift 2
-            ;;
-        --)
-            shift
-            break
-            ;;
-        *) break ;;
-    esac
-done
-[ $# -gt 0 ] || {
-    echo "usage: $0 [--user NAME] [--] COMMAND [ARG...]" >&2
-    exit 2
-}
-
 MAPEO_WINE_DIR=$(mktemp -d /tmp/mapeo-wine.XXXXXX)
 export MAPEO_WINE_DIR
+# The wineserver ends with the session even when the command did not get to stop it.
 cleanup() {
-    if [ -n "$user" ]; then
-        setpriv --reuid="$user" --regid="$user" --init-groups -- \
-            env WINEPREFIX="$MAPEO_WINE_DIR/prefix" wineserver -k 2>/dev/null || true
-    else
-        WINEPREFIX="$MAPEO_WINE_DIR/prefix" wineserver -k 2>/dev/null || true
-    fi
+    as_user env WINEPREFIX="$MAPEO_WINE_DIR/prefix" wineserver -k 2>/dev/null || true
     rm -rf "$MAPEO_WINE_DIR"
 }
 trap cleanup EXIT
-if [ -n "$user" ]; then
-    chown "$user:" "$MAPEO_WINE_DIR"
-    export MAPEO_WINE_USER="$user"
-fi
+[ -z "${MAPEO_WINE_USER:-}" ] || chown "$MAPEO_WINE_USER:" "$MAPEO_WINE_DIR"
 
 if [ "$(id -u)" -eq 0 ] && unshare --net true 2>/dev/null; then
     unshare --net -- "$self" --namespace "$@"
 else
-    echo "wine_session: not root, or no network namespaces: the echo test is skipped"
+    echo "wine_session: not root, or no network namespaces: the echo tests are skipped"
     displayed "$@"
 fi

@@ -26,13 +26,14 @@ const char* const Path = "\\\\127.0.0.1\\mapeo-no-existe";
 TEST(Connections, AFailedConnectShowsTheSystemsCodeAfterTheNestedDisconnect) {
     platform::NetConnections& net = platform::SystemNetConnections();
     QByteArray remote(Path), local("J:");
-    platform::NETRESOURCEA request;
-    request.dwScope = RESOURCE_GLOBALNET;
-    request.dwType = RESOURCETYPE_DISK;
-    request.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
-    request.dwUsage = RESOURCEUSAGE_CONNECTABLE;
-    request.lpLocalName = local.data();
-    request.lpRemoteName = remote.data();
+    platform::NETRESOURCEA request{RESOURCE_GLOBALNET,
+                                   RESOURCETYPE_DISK,
+                                   RESOURCEDISPLAYTYPE_SHARE,
+                                   RESOURCEUSAGE_CONNECTABLE,
+                                   local.data(),
+                                   remote.data(),
+                                   nullptr,
+                                   nullptr};
     const platform::DWORD add = net.WNetAddConnection2A(&request, nullptr, nullptr, 1);
     const platform::DWORD cancel = net.WNetCancelConnection2A("J:", 1, 0);
     ASSERT_NE(add, 0u);

@@ -2,12 +2,22 @@
 # Screenshots of the Windows program's windows under Wine, to be looked at by eye: the main
 # window, the TCP/IP tester, the browser, and the boxes of a connection that Wine refuses.
 #
-#   bash tests/win32/wine_session.sh -- bash tests/win32/screenshots.sh OUTDIR [mapeo.exe]
+#   bash scripts/windows-screenshots.sh OUTDIR [mapeo.exe]
 #
-# The program defaults to the unpacked zip, dist/mapeo-windows-x86_64/mapeo.exe. Controls are
-# found by their place in the window (Xvfb has no window manager: no frames, no title bars).
+# It runs in a Wine session of its own (tests/win32/wine_session.sh). The program defaults to
+# the unpacked zip of scripts/build-windows.sh, dist/mapeo-windows-x86_64/mapeo.exe. Controls
+# are found by their place in the window (Xvfb has no window manager: no frames, no titles).
 set -euo pipefail
-out=${1:?usage: screenshots.sh OUTDIR [mapeo.exe]}
+out=${1:?usage: windows-screenshots.sh OUTDIR [mapeo.exe]}
+if [ -z "${MAPEO_WINE_SESSION:-}" ]; then
+    source "$(dirname "$0")/packages.sh"
+    ensure_packages "${WINDOWS_TEST_PACKAGES[@]}" "${WINDOWS_SCREENSHOT_PACKAGES[@]}"
+    out=$(readlink -f "$out")
+    mkdir -p "$out"
+    chmod a+rwx "$out"
+    exec bash "$(dirname "$0")/../tests/win32/wine_session.sh" bash "$(readlink -f "$0")" \
+        "$out" "$(readlink -f "${2:-dist/mapeo-windows-x86_64/mapeo.exe}")"
+fi
 exe=${2:-dist/mapeo-windows-x86_64/mapeo.exe}
 mkdir -p "$out"
 
