@@ -7,11 +7,12 @@
 #   scripts/browser-demo.sh start    start it and print how to run Mapeo inside it
 #   scripts/browser-demo.sh stop     remove everything it made
 #
-# Sourced, it only defines the functions below; the browser's integration test and its
-# benchmark build the same network with them, under names of their own:
+# Sourced, it only defines the functions below; the browser's benchmark builds the same
+# network with them, under names of its own, and the discovery network its servers' shares:
 #   smbnet_start TAG OCTET DIR SERVER WORKGROUP [FILES_IN_MASIVO]
 #   smbnet_wait_browse                 # until the workgroup is browsable from the client
 #   smbnet_stop TAG DIR                # safe to call twice, or after a failed start
+#   netns_remove DIR NS...             # what smbnet_stop and discovery-network.sh end with
 # After smbnet_start: SMBNET_CLIENT_NS, SMBNET_SERVER_NS, SMBNET_SERVER_IP, SMBNET_SERVER,
 # SMBNET_WORKGROUP, SMBNET_CLIENT_HOME (a HOME whose Samba state is the run's own).
 
@@ -196,39 +197,42 @@ smbnet_kill_pidfile() {
     return 0
 }
 
-smbnet_stop() {
-    local tag="$1" dir="$2"
-    # Cleaning up is not to be cut short; the caller's own handlers come back at the end.
-    local handlers
+# Ends every process in namespaces $2... (all started by us: daemons, their helpers, a program
+# the user left open), removes them with their /etc/netns folders, then folder $1 if given.
+# A signal does not cut it short; the caller's handlers come back at the end.
+netns_remove() {
+    local dir="$1" handlers ns pids i
+    shift
     handlers="$(trap -p INT TERM HUP)"
     trap '' INT TERM HUP
-    smbnet_names "$tag"
-    local f
-    for f in "$dir"/server/pid/*.pid "$dir/dns/dnsmasq.pid"; do smbnet_kill_pidfile "$f"; done
-    # Whatever still runs inside our own namespaces was started by us: children of smbd,
-    # helper daemons, a program the user left open.
-    local ns pids i
-    for ns in "$SMBNET_CLIENT_NS" "$SMBNET_SERVER_NS"; do
+    for ns in "$@"; do
         pids="$(ip netns pids "$ns" 2>/dev/null)"
         [ -n "$pids" ] && kill $pids 2>/dev/null
     done
     for i in $(seq 1 30); do
-        pids="$(ip netns pids "$SMBNET_CLIENT_NS" 2>/dev/null; ip netns pids "$SMBNET_SERVER_NS" 2>/dev/null)"
+        pids="$(for ns in "$@"; do ip netns pids "$ns" 2>/dev/null; done)"
         [ -z "$pids" ] && break
         [ "$i" = 30 ] && kill -9 $pids 2>/dev/null
         sleep 0.1
     done
-    for ns in "$SMBNET_CLIENT_NS" "$SMBNET_SERVER_NS"; do
+    for ns in "$@"; do
         ip netns del "$ns" 2>/dev/null
         rm -rf "/etc/netns/$ns"
     done
-    ip link del "$SMBNET_VETH_CLIENT" 2>/dev/null
-    ip link del "$SMBNET_VETH_SERVER" 2>/dev/null
     rmdir /etc/netns 2>/dev/null
     [ -n "$dir" ] && [ -d "$dir" ] && rm -rf "$dir"
     trap - INT TERM HUP
     eval "$handlers"
     return 0
+}
+
+smbnet_stop() {
+    local tag="$1" dir="$2" f
+    smbnet_names "$tag"
+    for f in "$dir"/server/pid/*.pid "$dir/dns/dnsmasq.pid"; do smbnet_kill_pidfile "$f"; done
+    ip link del "$SMBNET_VETH_CLIENT" 2>/dev/null
+    ip link del "$SMBNET_VETH_SERVER" 2>/dev/null
+    netns_remove "$dir" "$SMBNET_CLIENT_NS" "$SMBNET_SERVER_NS"
 }
 
 browser_demo_main() {

@@ -4,7 +4,7 @@
 # (Avahi), beside standard tools probing the same network in the same run:
 #   avahi-browse -rtp _smb._tcp   the whole process, browse and resolve until "all for now"
 #   wsdd --discovery              its own log, from sending its Probe to "discovered NAME"
-# Builds the network of tests/browser/discovery_network.sh and removes it after.
+# Builds the network of scripts/discovery-network.sh and removes it after.
 #   bash bench/browser/discovery.sh [--build DIR] [--reps N]   (as root; run.sh runs it too)
 set -u
 if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
 done
 BUILD="$(cd "$BUILD" && pwd)"
 . scripts/browser-demo.sh
-. tests/browser/discovery_network.sh
+. scripts/discovery-network.sh
 
 DIR="$(mktemp -d /tmp/mapeo-dsc-bench.XXXXXX)"
 trap 'dscnet_stop "$DIR"' EXIT

@@ -10,20 +10,13 @@
 #include "app/commandline.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
-#include "platform/paths.h"
 #include "platform/profile.h"
 #include "support/support.h"
 
 namespace {
 
-using app::Action;
 using app::QtArguments;
-using fakes::FakeNetConnections;
-using fakes::FakeShell;
-using fakes::FakeWindowServices;
-using support::TempDir;
 using testing::HasSubstr;
-using testing::Not;
 
 struct Outcome {
     std::optional<int> status;
@@ -48,8 +41,11 @@ protected:
         platform::SystemFileSystem().MakeFolder(dir.Path(folder));
         dir.Write((std::string(folder) + '/' + name).c_str(), bytes);
     }
+    std::string Entry() const {
+        return dir.Read("config/autostart/mapeo-reconectar.desktop").toStdString();
+    }
 
-    TempDir dir;
+    support::TempDir dir;
 };
 
 TEST_F(CommandLineTest, BadArgumentsAreRefusedInSpanishWithStatus2) {
@@ -68,31 +64,25 @@ TEST_F(CommandLineTest, BadArgumentsAreRefusedInSpanishWithStatus2) {
 }
 
 TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
-    EXPECT_EQ(
-        app::Parse_Arguments({"-platform", "offscreen", "--reconectar"}, QtArguments::NotYetTaken)
-            .action,
-        Action::Reconnect);
-    EXPECT_EQ(app::Parse_Arguments({"-style", "fusion"}, QtArguments::NotYetTaken).action,
-              Action::OpenWindow);
+    EXPECT_EQ(app::Parse_Arguments({"-platform", "offscreen", "--reconectar"}, {}).action,
+              app::Action::Reconnect);
+    EXPECT_EQ(app::Parse_Arguments({"-style", "fusion"}, {}).action, app::Action::OpenWindow);
     EXPECT_FALSE(Run({"--reconectar"}).status.has_value());
     EXPECT_FALSE(Run({}).status.has_value());
     const Outcome help = Run({"--reconectar", "--help"});
     EXPECT_EQ(help.status, app::ExitOk) << "help wins and nothing is reconnected";
     EXPECT_THAT(help.out, HasSubstr("mapeo --reconectar --al-iniciar"));
     EXPECT_THAT(Run({"--version"}).out, HasSubstr(MAPEO_VERSION));
-}
 
-TEST_F(CommandLineTest, HelpNamesTheAdministratorsTableOnlyWhileTheUserHasNone) {
-    const std::string system = dir.Path("etc/mapeo/MAPEO.INI");
+    // Help names the administrator's table only while the user has none.
+    const std::string system = "Tabla de conexiones: " + dir.Path("etc/mapeo/MAPEO.INI") + '\n';
     Write("etc/mapeo", "MAPEO.INI", "");
-    EXPECT_THAT(Run({"--help"}).out, HasSubstr("Tabla de conexiones: " + system + '\n'));
+    EXPECT_THAT(Run({"--help"}).out, HasSubstr(system));
     Write("config/mapeo", "MAPEO.INI", "");
-    EXPECT_THAT(Run({"--help"}).out, Not(HasSubstr(system)));
+    EXPECT_THAT(Run({"--help"}).out, testing::Not(HasSubstr(system)));
 }
 
-using AutostartTest = CommandLineTest;
-
-TEST_F(AutostartTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
+TEST_F(CommandLineTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
     const app::Places places{{dir.Path("config/mapeo"),
                               dir.Path("config/mapeo/MAPEO.INI"),
                               dir.Path("config/mapeo/MAPEO.BAK"),
@@ -109,42 +99,50 @@ TEST_F(AutostartTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsN
     EXPECT_FALSE(dir.Exists(app::AutostartEntryName));
 }
 
-TEST_F(AutostartTest, TheEntryIsWrittenOnceAndRemovedWhenNoAdministratorHasOne) {
-    const char* entry = "config/autostart/mapeo-reconectar.desktop";
+TEST_F(CommandLineTest, TheSignInEntryIsWrittenOnceAndRemovedOrReportedWithStatus1) {
     ASSERT_EQ(Run({"--reconectar", "--al-iniciar"}).status, app::ExitOk);
     ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk) << "adding it again is harmless";
-    const QByteArray text = dir.Read(entry);
-    EXPECT_THAT(text.toStdString(), HasSubstr("\nExec=mapeo --reconectar\n"));
-    EXPECT_THAT(text.toStdString(), HasSubstr("\nTryExec=mapeo\n"));
+    EXPECT_THAT(Entry(), HasSubstr("\nExec=mapeo --reconectar\n"));
+    EXPECT_THAT(Entry(), HasSubstr("\nTryExec=mapeo\n"));
     EXPECT_FALSE(dir.Exists("config/mapeo")) << "the mapping folder is not touched";
-
     EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk);
-    EXPECT_FALSE(dir.Exists(entry));
+    EXPECT_FALSE(dir.Exists("config/autostart/mapeo-reconectar.desktop"));
     EXPECT_EQ(Run({"--no-al-iniciar"}).status, app::ExitOk) << "nothing to remove is no error";
-}
 
-TEST_F(AutostartTest, AnAdministratorsEntryIsHiddenByTheUsersOwnNotLeftToRun) {
-    const char* entry = "config/autostart/mapeo-reconectar.desktop";
-    Write("etc/autostart", "mapeo-reconectar.desktop", "[Desktop Entry]\n");
-    for (const auto& [option, line] : {std::pair{"--no-al-iniciar", "\nHidden=true\n"},
-                                       {"--al-iniciar", "\nHidden=false\n"},
-                                       {"--no-al-iniciar", "\nHidden=true\n"}}) {
-        ASSERT_EQ(Run({option}).status, app::ExitOk);
-        EXPECT_THAT(dir.Read(entry).toStdString(), HasSubstr(line)) << option;
-    }
-}
-
-TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedWithStatus1) {
-    platform::SystemFileSystem().MakeFolder(dir.Path("config"));
+    QDir(QString::fromStdString(dir.Path("config/autostart"))).removeRecursively();
     dir.Write("config/autostart", "a file where the folder should be");
     const Outcome o = Run({"--al-iniciar"});
     EXPECT_EQ(o.status, app::ExitFailed);
     EXPECT_THAT(o.err, HasSubstr("no se pudo escribir"));
 }
 
-class ReconnectTest : public testing::Test {
-protected:
-    int Reconnect() {
+TEST_F(CommandLineTest, AnAdministratorsEntryIsHiddenByTheUsersOwnNotLeftToRun) {
+    Write("etc/autostart", "mapeo-reconectar.desktop", "[Desktop Entry]\n");
+    for (const auto& [option, line] : {std::pair{"--no-al-iniciar", "\nHidden=true\n"},
+                                       {"--al-iniciar", "\nHidden=false\n"},
+                                       {"--no-al-iniciar", "\nHidden=true\n"}}) {
+        ASSERT_EQ(Run({option}).status, app::ExitOk);
+        EXPECT_THAT(Entry(), HasSubstr(line)) << option;
+    }
+}
+
+// The restore without a window: its messages as lines, never a box or a window, and its
+// status.
+TEST(Reconnect, GivesStatus0OnlyWhenEveryMarkedRowConnectedAndPrintsItsMessages) {
+    support::TempDir dir;
+    fakes::FakeWindowServices desktop;
+    std::ostringstream lines, err;
+    app::ConsoleMessages console{desktop, lines};
+    fakes::FakeNetConnections net;
+    fakes::FakeShell shell;
+    const auto reconnect = [&](const QByteArray* body) {
+        if (body) {
+            platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
+            dir.Write("cfg/MAPEO.INI", "[UNIDADES]\r\n" + *body);
+        }
+        lines.str({});
+        net.adds.clear();
+        net.cancels.clear();
         return app::Reconnect_Stored_Rows(
             {platform::SystemProfileFile(),
              platform::SystemFileSystem(),
@@ -153,69 +151,40 @@ protected:
              console,
              {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
             err);
-    }
-    void WriteMappingFile(const QByteArray& body) {
-        platform::SystemFileSystem().MakeFolder(dir.Path("cfg"));
-        dir.Write("cfg/MAPEO.INI", "[UNIDADES]\r\n" + body);
-    }
-    static bool AnyWindowShown() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible())
-                return true;
-        return false;
-    }
+    };
+    EXPECT_EQ(reconnect(nullptr), app::ExitOk) << "no mapping file: nothing to restore";
+    EXPECT_TRUE(net.cancels.empty());
 
-    TempDir dir;
-    FakeWindowServices desktop;
-    std::ostringstream lines, err;
-    app::ConsoleMessages console{desktop, lines};
-    FakeNetConnections net;
-    FakeShell shell;
-};
-
-TEST_F(ReconnectTest, NoMarkedRowsCancelsEachStoredDeviceAndSucceeds) {
-    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=0\r\nLETRA10=LPT1:\r\n");
+    const QByteArray none = "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=0\r\nLETRA10=LPT1:\r\n";
     net.cancelResults.assign(12, 2250);  // nothing was connected: ignored at start-up
-    EXPECT_EQ(Reconnect(), app::ExitOk);
-    EXPECT_EQ(net.cancels.size(), 12u);
-    EXPECT_TRUE(net.adds.empty());
-    EXPECT_TRUE(lines.str().empty());
-    EXPECT_FALSE(AnyWindowShown());
-}
+    EXPECT_EQ(reconnect(&none), app::ExitOk);
+    EXPECT_EQ(std::tuple(net.cancels.size(), net.adds.size()), std::tuple(12u, 0u));
+    EXPECT_EQ(lines.str(), "");
 
-TEST_F(ReconnectTest, AMarkedRowThatFailsGivesStatus1AndItsMessagesAsLines) {
-    WriteMappingFile(
-        "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
-        "UNIDAD2=\\\\srv\\fotos\r\nLETRA2=K:\r\nMAPEAR2=1\r\n");
+    const QByteArray fails =
+        "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1= 1\r\n"
+        "UNIDAD2=\\\\srv\\fotos\r\nLETRA2=K:\r\nMAPEAR2=1\r\n";
     net.addResults = {0, 53};
     net.cancelResults = {0, 0, 0};
-    EXPECT_EQ(Reconnect(), app::ExitFailed);
+    EXPECT_EQ(reconnect(&fails), app::ExitFailed);
     EXPECT_EQ(lines.str(),
               "[Mapeo]  Conexión realizada con éxito en \\\\srv\\docs <-> J:\n"
               "[Mapeo]  Desconectado de la unidad K: satisfactoriamente\n"
               "[Mapeo]  ERROR al intentar realizar la conexión en \\\\srv\\fotos <-> K:\n"
               "[Dispositivo compartido no conectado.] ERROR: 53 - No se pudo efectuar la "
               "conexión de red. - \n");
-    EXPECT_TRUE(desktop.messages.empty()) << "no box may wait for an answer";
     EXPECT_THAT(err.str(), HasSubstr("--reconectar"));
-    EXPECT_FALSE(AnyWindowShown());
-}
-
-TEST_F(ReconnectTest, EveryMarkedRowConnectedGivesStatus0AndALoadErrorStatus1) {
-    EXPECT_EQ(Reconnect(), app::ExitOk) << "no mapping file: nothing to restore";
-    EXPECT_TRUE(net.cancels.empty());
-
-    WriteMappingFile(
-        "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1= 1\r\n"
-        "UNIDAD10=\\\\srv\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
-    EXPECT_EQ(Reconnect(), app::ExitOk);
+    EXPECT_EQ(reconnect(&fails), app::ExitOk) << "both connect this time";
     EXPECT_EQ(net.adds.size(), 2u);
 
     // A mark the box refuses is reported as the window reports it, one line, and counts.
-    WriteMappingFile("UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=7\r\n");
-    lines.str({});
-    EXPECT_EQ(Reconnect(), app::ExitFailed);
+    const QByteArray refused = "UNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\nMAPEAR1=7\r\n";
+    EXPECT_EQ(reconnect(&refused), app::ExitFailed);
     EXPECT_EQ(lines.str(), "[Inicializando copia!] 380 El valor de la propiedad no es válido\n");
+
+    EXPECT_TRUE(desktop.messages.empty()) << "no box may wait for an answer";
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->isVisible()) << "no window is shown";
 }
 
 }  // namespace

@@ -1,18 +1,15 @@
 #!/bin/bash
-# Runs the discovery integration test in the client namespace of the network that
-# discovery_network.sh builds (wsdd, Avahi, SMB1 browsing), then once more with a sender of
-# bad WS-Discovery answers on the same network. Everything is removed on exit, whatever
-# happens. Usage: discovery_integration.sh TEST_BINARY
+# Runs the browser's integration test in the client namespace of the network that
+# scripts/discovery-network.sh builds (wsdd, Avahi, SMB1 browsing), then once more with a
+# sender of bad WS-Discovery answers on the same network. Everything is removed on exit,
+# whatever happens. Usage: discovery_integration.sh TEST_BINARY
 set -u
-# The namespaces have fixed names: one run at a time on this machine. The lock is held by
-# flock itself, so no daemon started here can keep it after the run.
-if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
-    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
-fi
-BIN="$1"
 HERE="$(cd "$(dirname "$0")" && pwd)"
+. "$HERE/../support/fixture.sh"
+fixture_lock "$0" "$@"
+BIN="$1"
 . "$HERE/../../scripts/browser-demo.sh"
-. "$HERE/discovery_network.sh"
+. "$HERE/../../scripts/discovery-network.sh"
 
 DIR="$(mktemp -d /tmp/mapeo-dsc-test.XXXXXX)"
 trap 'dscnet_stop "$DIR"' EXIT
@@ -31,5 +28,11 @@ run() {
         "$@" dbus-run-session -- "$BIN" --gtest_filter="$FILTER"
 }
 FILTER='-*Hostile*' run || exit 1
-dscnet_start_hostile "$HERE/wsd_bad_sender.py" || exit 1
-FILTER='*Hostile*' run MAPEO_DSC_BAD_REQUESTS="$DSCNET_DIR/bad/requests"
+# The bad sender answers from the network's spare namespace and counts the requests it gets.
+requests="$DIR/bad/requests"
+mkdir -p "$DIR/bad"
+setsid ip netns exec mapeo-dsc-bad python3 "$HERE/wsd_bad_sender.py" "$DSCNET_BAD_IP" "$requests" \
+    </dev/null >>"$DIR/bad/sender.log" 2>&1 &
+for _ in $(seq 1 50); do [ -f "$requests" ] && break; sleep 0.1; done
+[ -f "$requests" ] || { echo "the bad sender did not start"; exit 1; }
+FILTER='*Hostile*' run MAPEO_DSC_BAD_REQUESTS="$requests"

@@ -3,66 +3,32 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QThread>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "drives/frmmain.h"
 #include "drives/mappingfile.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
-#include "platform/networking.h"
-#include "platform/paths.h"
 #include "platform/profile.h"
+#include "support/connections.h"
 #include "support/holder.h"
 #include "support/support.h"
 
 namespace {
 
 using platform::DWORD;
+using support::Cancel;
+using support::Connect;
+using support::Link;
+using support::Port;
+using support::Read;
 
-std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
-}
-
-DWORD Connect(DWORD type, const char* device, const char* path) {
-    platform::NETRESOURCEA r;
-    r.dwScope = platform::RESOURCE_GLOBALNET;
-    r.dwType = type;
-    r.dwDisplayType = platform::RESOURCEDISPLAYTYPE_SHARE;
-    r.dwUsage = platform::RESOURCEUSAGE_CONNECTABLE;
-    std::string local(device), remote(path);
-    r.lpLocalName = local.data();
-    r.lpRemoteName = remote.data();
-    return platform::SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1);
-}
-
-DWORD ConnectDrive(const char* device, const char* path) {
-    return Connect(platform::RESOURCETYPE_DISK, device, path);
-}
-DWORD ConnectPort(const char* device, const char* path) {
-    return Connect(platform::RESOURCETYPE_PRINT, device, path);
-}
-DWORD Cancel(const char* device, int force = 0) {
-    return platform::SystemNetConnections().WNetCancelConnection2A(device, 1, force);
-}
-
-QString Link(const char* drive) {
-    return QString::fromStdString(platform::DrivesFolder()) + u'/' + QLatin1String(drive);
-}
-
-QByteArray ReadThrough(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
+const QByteArray Hola = "hola desde el servidor\n";
 
 bool IsLink(const QString& path) {
     struct stat st {};
@@ -70,7 +36,7 @@ bool IsLink(const QString& path) {
 }
 
 QString ShareMountDir() {
-    return QString::fromStdString(Env("XDG_RUNTIME_DIR")) +
+    return qEnvironmentVariable("XDG_RUNTIME_DIR") +
            QStringLiteral("/gvfs/smb-share:server=127.0.0.1,share=publico");
 }
 
@@ -87,65 +53,51 @@ std::string QueueDevice(const char* queue) {
     return uri;
 }
 
-// Makes or replaces a queue as an administrator would, with lpadmin or the web pages.
-void AddQueue(const char* queue, const char* device, const char* info) {
-    ipp_t* req = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+// Makes, replaces or deletes a queue as an administrator would, with lpadmin or the web pages.
+void Administer(ipp_op_t op, const char* queue, const char* device = nullptr,
+                const char* info = nullptr) {
+    ipp_t* req = ippNewRequest(op);
     const std::string uri = std::string("ipp://localhost/printers/") + queue;
     ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
-    ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device);
-    ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info);
-    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/admin/"));
-}
-
-void DeleteQueue(const char* queue) {
-    ipp_t* req = ippNewRequest(IPP_OP_CUPS_DELETE_PRINTER);
-    const std::string uri = std::string("ipp://localhost/printers/") + queue;
-    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.c_str());
+    if (device) {
+        ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, device);
+        ippAddString(req, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, info);
+    }
     ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, req, "/admin/"));
 }
 
 // Prints `text` on `queue` and waits for what reaches the Samba printer.
 QByteArray PrintThrough(const char* queue, const QByteArray& text) {
-    const QDir printed(QString::fromStdString(Env("MAPEO_TEST_PRINTED")));
+    const QDir printed(qEnvironmentVariable("MAPEO_TEST_PRINTED"));
     for (const QString& name : printed.entryList(QDir::Files))
         QFile::remove(printed.filePath(name));
-    const QString job = QDir::temp().filePath(QStringLiteral("mapeo-job.txt"));
-    QFile f(job);
-    if (!f.open(QIODevice::WriteOnly))
-        return "<no job file>";
-    f.write(text);
-    f.close();
-    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue, job.toLocal8Bit().constData(), "prueba",
-                                  0, nullptr);
-    QFile::remove(job);
-    if (id <= 0)
+    support::TempDir job;
+    job.Write("job.txt", text);
+    if (cupsPrintFile2(CUPS_HTTP_DEFAULT, queue, job.Path("job.txt").c_str(), "prueba", 0,
+                       nullptr) <= 0)
         return cupsLastErrorString();
-    QByteArray arrived;
-    for (int i = 0; i < 300 && arrived.isEmpty(); ++i) {  // generous: not a speed check
+    for (int i = 0; i < 300; ++i, QThread::msleep(100))  // generous: not a speed check
         for (const QString& name : printed.entryList(QDir::Files))
-            arrived = ReadThrough(printed.filePath(name));
-        if (arrived.isEmpty())
-            QThread::msleep(100);
-    }
-    return arrived;
+            if (const QByteArray arrived = Read(printed.filePath(name)); !arrived.isEmpty())
+                return arrived;
+    return {};
 }
 
 // Mapeo's start-up over the user's mapping file `ini` (none when null), on the real services.
 struct StartUp {
     explicit StartUp(const char* ini) {
-        const std::string folder = Env("HOME") + "/.config/mapeo";
-        QFile file(QString::fromStdString(folder + "/MAPEO.INI"));
+        const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/.config/mapeo");
+        QFile file(folder + QStringLiteral("/MAPEO.INI"));
         file.remove();
-        platform::SystemFileSystem().MakeFolder(folder);
+        QDir().mkpath(folder);
         if (ini && file.open(QIODevice::WriteOnly))
             file.write(ini);
         file.close();
         window.Form_Load();
     }
-    std::vector<QString> Messages() const {
-        std::vector<QString> texts;
-        for (const auto& m : ui.messages)
-            texts.push_back(m.text);
+    QStringList Messages() {
+        const QStringList texts = ui.Texts();
+        ui.messages.clear();
         return texts;
     }
 
@@ -165,21 +117,20 @@ protected:
 };
 
 TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
-    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
+    ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
     EXPECT_TRUE(IsLink(Link("J:")));
-    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
 
     // A folder of the same share, on another letter, shares the mount.
-    ASSERT_EQ(ConnectDrive("k:", "\\\\127.0.0.1\\publico\\carpeta"), 0u);
-    EXPECT_EQ(ReadThrough(Link("K:") + "/dentro.txt"), "dentro de la carpeta\n");
+    ASSERT_EQ(Connect("k:", "\\\\127.0.0.1\\publico\\carpeta"), 0u);
+    EXPECT_EQ(Read(Link("K:") + "/dentro.txt"), "dentro de la carpeta\n");
 
     // Writing through the link reaches the server's folder.
     QFile out(Link("J:") + "/nuevo.txt");
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write("escrito");
     out.close();
-    EXPECT_EQ(ReadThrough(QString::fromStdString(Env("MAPEO_TEST_SHARE")) + "/nuevo.txt"),
-              "escrito");
+    EXPECT_EQ(Read(qEnvironmentVariable("MAPEO_TEST_SHARE") + "/nuevo.txt"), "escrito");
 
     // A home that cannot hard-link, as GVfs's FUSE bridge cannot, still gets its backup.
     const std::string cfg = (Link("J:") + "/cfg").toStdString();
@@ -191,8 +142,8 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
         const platform::Status saved = mapping.SaveMappings(rows);
         ASSERT_TRUE(saved) << saved.reason;
     }
-    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.BAK")).contains("viejo"));
-    EXPECT_TRUE(ReadThrough(QString::fromStdString(cfg + "/MAPEO.INI")).contains("nuevo"));
+    EXPECT_TRUE(Read(QString::fromStdString(cfg + "/MAPEO.BAK")).contains("viejo"));
+    EXPECT_TRUE(Read(QString::fromStdString(cfg + "/MAPEO.INI")).contains("nuevo"));
 
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")) || IsLink(Link("J:")));
@@ -202,36 +153,45 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
     EXPECT_FALSE(QFileInfo::exists(ShareMountDir())) << "the last user's cancel unmounts";
 }
 
-TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnows) {
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\noexiste"), 67u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\privado"), 1326u);
-    EXPECT_EQ(ConnectDrive("JJ:", "\\\\127.0.0.1\\publico"), 1200u);
-    EXPECT_EQ(ConnectDrive(" J:", "\\\\127.0.0.1\\publico"), 1200u);
-    EXPECT_EQ(ConnectDrive("LPT1:", "\\\\127.0.0.1\\publico"), 1200u);
-    EXPECT_EQ(ConnectDrive("J:", "127.0.0.1\\publico"), 67u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico\\..\\..\\etc"), 67u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\pub\tlico"), 67u);
+TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehind) {
+    const std::tuple<DWORD, const char*, const char*, DWORD> cases[] = {
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\noexiste", 67},
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\noexiste", 67},
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\privado", 1326},
+        {platform::RESOURCETYPE_DISK, "JJ:", "\\\\127.0.0.1\\publico", 1200},
+        {platform::RESOURCETYPE_DISK, " J:", "\\\\127.0.0.1\\publico", 1200},
+        {platform::RESOURCETYPE_DISK, "LPT1:", "\\\\127.0.0.1\\publico", 1200},
+        {platform::RESOURCETYPE_DISK, "J:", "127.0.0.1\\publico", 67},
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\..\\..\\etc", 67},
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\pub\tlico", 67},
+        // Addresses libsmbclient, GVfs or smbspool would read apart: another host or port.
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1:445\\publico", 67},
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1:445\\laser", 67},
+        // A port to something that is no printer.
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\noexiste", 67},
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\publico", 67},
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\laser\\carpeta", 67},
+        {platform::RESOURCETYPE_PRINT, "LPT0:", "\\\\127.0.0.1\\laser", 1200},
+        {platform::RESOURCETYPE_PRINT, "J:", "\\\\127.0.0.1\\laser", 1200}};
+    for (const auto& [type, device, path, code] : cases)
+        EXPECT_EQ(Connect(device, path, type), code) << device << ' ' << path;
     EXPECT_EQ(Cancel("J:"), 2250u);
     EXPECT_EQ(Cancel("no es un dispositivo"), 1200u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")));
+    EXPECT_EQ(QueueDevice("LPT1"), "");
 
-    // Names whose address libsmbclient, GVfs or smbspool would read apart.
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1:445\\publico"), 67u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\._publico"), 67u);
-
-    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u) << "already there is no failure";
-    EXPECT_EQ(ConnectDrive("j:", "\\\\127.0.0.1\\publico\\carpeta"), 85u);
-    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n")
+    ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u) << "already there is no failure";
+    EXPECT_EQ(Connect("j:", "\\\\127.0.0.1\\publico\\carpeta"), 85u);
+    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola)
         << "a refused second connect leaves the first one working";
 }
 
 TEST_F(Connections, AServerThatNeverAnswersIsReportedWithinTheBound) {
     QElapsedTimer t;
     t.start();
-    EXPECT_EQ(ConnectDrive("L:", "\\\\10.213.0.2\\publico"), 53u);
-    EXPECT_EQ(ConnectPort("LPT2:", "\\\\10.213.0.2\\laser"), 53u);
+    EXPECT_EQ(Connect("L:", "\\\\10.213.0.2\\publico"), 53u);
+    EXPECT_EQ(Port("LPT2:", "\\\\10.213.0.2\\laser"), 53u);
     std::printf("unreachable server: both connects answered in %lld ms\n",
                 static_cast<long long>(t.elapsed()));
     EXPECT_FALSE(IsLink(Link("L:")));
@@ -245,61 +205,52 @@ TEST_F(Connections, OnlyLinksInTheDrivesFolderAreEverRemoved) {
     own.write("a file of the user's");
     own.close();
     EXPECT_EQ(Cancel("L:"), 2250u);
-    EXPECT_EQ(ConnectDrive("L:", "\\\\127.0.0.1\\publico"), 85u);
-    EXPECT_EQ(ReadThrough(Link("L:")), "a file of the user's");
+    EXPECT_EQ(Connect("L:", "\\\\127.0.0.1\\publico"), 85u);
+    EXPECT_EQ(Read(Link("L:")), "a file of the user's");
     QFile::remove(Link("L:"));
 }
 
-TEST_F(Connections, APortBecomesAQueueWhoseJobsReachTheSambaPrinter) {
-    ASSERT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
+TEST_F(Connections, PortsBecomeQueuesWhoseJobsReachTheSambaPrinterWhateverTheirName) {
+    ASSERT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    EXPECT_EQ(ConnectPort("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
-
+    EXPECT_EQ(Port("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
     EXPECT_EQ(PrintThrough("LPT1", "Prueba de impresion de Mapeo\n"),
               "Prueba de impresion de Mapeo\n");
-
     EXPECT_EQ(Cancel("LPT1:"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
-}
 
-TEST_F(Connections, APortToSomethingThatIsNoPrinterIsRefused) {
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\noexiste"), 67u);
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\publico"), 67u);
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser\\carpeta"), 67u);
-    // The check would ask host "127.0.0.1:445" and smbspool print to port 445 of 127.0.0.1.
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1:445\\laser"), 67u);
-    EXPECT_EQ(ConnectPort("LPT0:", "\\\\127.0.0.1\\laser"), 1200u);
-    EXPECT_EQ(ConnectPort("J:", "\\\\127.0.0.1\\laser"), 1200u);
-    EXPECT_EQ(QueueDevice("LPT1"), "");
+    // Names that reach the server only when every smb:// address encodes them alike.
+    ASSERT_EQ(Connect("L:", "\\\\127.0.0.1\\datos #1 @ 100%"), 0u);
+    EXPECT_EQ(Read(Link("L:") + "/hola.txt"), Hola);
+    ASSERT_EQ(Port("LPT3:", "\\\\127.0.0.1\\láser #2"), 0u);
+    EXPECT_EQ(QueueDevice("LPT3"), "smb://127.0.0.1/l%C3%A1ser%20%232");
+    EXPECT_EQ(PrintThrough("LPT3", "Segunda impresora\n"), "Segunda impresora\n");
 }
 
 TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
     // A connection left over from the last session is dropped by the start-up cancel.
-    ASSERT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico"), 0u);
+    ASSERT_EQ(Connect("K:", "\\\\127.0.0.1\\publico"), 0u);
     StartUp start(
         "[UNIDADES]\r\n"
         "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
         "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
         "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
-    EXPECT_EQ(
-        start.Messages(),
-        (std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:",
-                              " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:"}));
-    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_EQ(start.Messages(),
+              QStringList({" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:",
+                           " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:"}));
+    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
     EXPECT_FALSE(IsLink(Link("K:")));
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     drives::frmMain& window = start.window;
     EXPECT_EQ(window.Check1[0]->Value(), 1);
-    EXPECT_FALSE(window.Picture2[0]->isHidden());
-    EXPECT_FALSE(window.Picture4[0]->isHidden());
+    EXPECT_FALSE(window.Picture2[0]->isHidden() || window.Picture4[0]->isHidden());
 
-    start.ui.messages.clear();
     window.Check1[0]->SetValue(0);
     window.Check1[9]->SetValue(0);
     EXPECT_EQ(start.Messages(),
-              (std::vector<QString>{" Desconectado de la unidad J: satisfactoriamente",
-                                    " Desconectado de la unidad LPT1: satisfactoriamente"}));
+              QStringList({" Desconectado de la unidad J: satisfactoriamente",
+                           " Desconectado de la unidad LPT1: satisfactoriamente"}));
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
 }
@@ -313,23 +264,32 @@ TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
     qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(etc.Path("none") + ':' + etc.Path("xdg")));
     StartUp start(nullptr);
     qunsetenv("XDG_CONFIG_DIRS");
-    EXPECT_EQ(
-        start.Messages(),
-        std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
-    EXPECT_EQ(ReadThrough(Link("J:") + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_EQ(start.Messages(),
+              QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
+    EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(platform::MappingFilePath())));
     EXPECT_EQ(etc.Read("xdg/mapeo/MAPEO.INI"), table);
 }
 
-TEST_F(Connections, ADisconnectWithoutForceLeavesAFileOpenThroughTheDriveReadable) {
-    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
-    support::Holder editor((Link("J:") + "/hola.txt").toStdString(), support::Holder::File);
-    ASSERT_TRUE(editor.Holding());
-    EXPECT_EQ(Cancel("J:"), 2401u);
-    EXPECT_TRUE(IsLink(Link("J:")));
-    EXPECT_EQ(editor.ReadHeld(), "hola desde el servidor\n");
+TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
+    ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
+    {
+        const support::Holder editor((Link("J:") + "/hola.txt").toStdString(),
+                                     support::Holder::File);
+        ASSERT_TRUE(editor.Holding());
+        EXPECT_EQ(Cancel("J:"), 2401u);
+        EXPECT_TRUE(IsLink(Link("J:")));
+        EXPECT_EQ(editor.ReadHeld(), Hola.toStdString());
 
-    EXPECT_EQ(Cancel("J:", 1), 0u) << "forced, it goes ahead";
+        // The load's cancel is refused; connecting the row finds the drive where it belongs.
+        StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");
+        EXPECT_EQ(start.Messages(),
+                  QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
+        EXPECT_EQ(start.window.Check1[0]->Value(), 1);
+        EXPECT_EQ(editor.ReadHeld(), Hola.toStdString());
+
+        EXPECT_EQ(Cancel("J:", 1), 0u) << "forced, it goes ahead";
+    }
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_FALSE(QFileInfo::exists(ShareMountDir()));
 }
@@ -344,62 +304,42 @@ TEST_F(Connections, AShareTheUserMountedStaysMountedAfterTheDriveGoes) {
         QThread::msleep(50);
     ASSERT_TRUE(QFileInfo::exists(ShareMountDir()));
 
-    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);
-    EXPECT_EQ(ConnectDrive("K:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
+    ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
+    EXPECT_EQ(Connect("K:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(IsLink(Link("J:")));
-    EXPECT_EQ(ReadThrough(ShareMountDir() + "/hola.txt"), "hola desde el servidor\n");
+    EXPECT_EQ(Read(ShareMountDir() + "/hola.txt"), Hola);
 
     gio.start("gio", {"mount", "--unmount", "smb://127.0.0.1/publico"});
     gio.waitForFinished(30000);
 }
 
-TEST_F(Connections, StartUpKeepsADriveWhoseFileIsOpenAndShowsItConnected) {
-    ASSERT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 0u);  // the last session's
-    support::Holder editor((Link("J:") + "/hola.txt").toStdString(), support::Holder::File);
-    ASSERT_TRUE(editor.Holding());
-    // The load's cancel is refused; connecting the row finds the drive where it belongs.
-    StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");
-    EXPECT_EQ(
-        start.Messages(),
-        std::vector<QString>{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
-    EXPECT_EQ(start.window.Check1[0]->Value(), 1);
-    EXPECT_TRUE(IsLink(Link("J:")));
-    EXPECT_EQ(editor.ReadHeld(), "hola desde el servidor\n");
-}
-
 TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
-    AddQueue("LPT1", "smb://127.0.0.1/laser", "Impresora de contabilidad");
+    Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT1", "smb://127.0.0.1/laser",
+               "Impresora de contabilidad");
     // Mapeo's own description, but its device changed by hand since.
-    AddQueue("LPT2", "smb://127.0.0.1/otra", "LPT2: \\\\127.0.0.1\\laser (Mapeo)");
+    Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT2", "smb://127.0.0.1/otra",
+               "LPT2: \\\\127.0.0.1\\laser (Mapeo)");
     ASSERT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
     EXPECT_EQ(Cancel("LPT2:"), 2250u);
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 85u);
+    EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 85u);
     StartUp start(
         "[UNIDADES]\r\n"
         "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=0\r\n"
         "UNIDAD11=\\\\127.0.0.1\\laser\r\nLETRA11=LPT2:\r\nMAPEAR11=0\r\n");
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     EXPECT_EQ(QueueDevice("LPT2"), "smb://127.0.0.1/otra");
-    DeleteQueue("LPT1");
-    DeleteQueue("LPT2");
-}
-
-TEST_F(Connections, NamesThatNeedEncodingReachTheirShareAndPrinter) {
-    ASSERT_EQ(ConnectDrive("L:", "\\\\127.0.0.1\\datos #1 @ 100%"), 0u);
-    EXPECT_EQ(ReadThrough(Link("L:") + "/hola.txt"), "hola desde el servidor\n");
-    ASSERT_EQ(ConnectPort("LPT3:", "\\\\127.0.0.1\\láser #2"), 0u);
-    EXPECT_EQ(QueueDevice("LPT3"), "smb://127.0.0.1/l%C3%A1ser%20%232");
-    EXPECT_EQ(PrintThrough("LPT3", "Segunda impresora\n"), "Segunda impresora\n");
+    Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT1");
+    Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT2");
 }
 
 // Run by the fixture a second time with no session bus and no scheduler.
 TEST(NoServices, ConnectsSayThereIsNoNetworkServiceToTalkTo) {
-    if (Env("MAPEO_TEST_NO_SERVICES").empty())
+    if (qEnvironmentVariableIsEmpty("MAPEO_TEST_NO_SERVICES"))
         GTEST_SKIP() << "needs the fixture's second run";
-    EXPECT_EQ(ConnectDrive("J:", "\\\\127.0.0.1\\publico"), 1222u);
-    EXPECT_EQ(ConnectPort("LPT1:", "\\\\127.0.0.1\\laser"), 1222u);
+    EXPECT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 1222u);
+    EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 1222u);
     EXPECT_EQ(Cancel("LPT1:"), 1222u);
     EXPECT_EQ(Cancel("J:"), 2250u);
     EXPECT_FALSE(IsLink(Link("J:")));

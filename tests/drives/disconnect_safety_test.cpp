@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "platform/linux/mount_record.h"
 #include "platform/linux/open_files.h"
 #include "support/holder.h"
@@ -19,23 +17,33 @@ using support::Holder;
 
 class MountRecord : public testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
-            saved_ = old;
-        ::setenv("XDG_RUNTIME_DIR", run_.Path().c_str(), 1);
+    MountRecord() { qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run_.Path())); }
+    ~MountRecord() override {
+        saved_.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", saved_);
     }
-    void TearDown() override {
-        if (saved_.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", saved_.c_str(), 1);
+    // Another Mapeo, in a process of its own, that adds `root` once `wait` is readable.
+    static pid_t Other(const char* root, int wait = -1) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            char c;
+            if (wait >= 0 && ::read(wait, &c, 1) != 1)
+                ::_exit(1);
+            Record r;  // waits for a record another holds locked
+            r.Add(root);
+            ::_exit(r.Save() ? 0 : 1);
+        }
+        return child;
+    }
+    static bool Succeeded(pid_t child) {
+        int status = -1;
+        return ::waitpid(child, &status, 0) == child && status == 0;
     }
 
+    const QByteArray saved_ = qgetenv("XDG_RUNTIME_DIR");
     support::TempDir run_;
-    std::string saved_;
 };
 
-TEST_F(MountRecord, OutlivesTheProcessAndForgetsMountsThatAreGone) {
+TEST_F(MountRecord, OutlivesTheProcessForgetsMountsThatAreGoneAndNeedsARuntimeFolder) {
     {
         Record r;
         r.Add("/run/gvfs/a");
@@ -48,24 +56,21 @@ TEST_F(MountRecord, OutlivesTheProcessAndForgetsMountsThatAreGone) {
         r.KeepOnly({"/run/gvfs/b", "/run/gvfs/c"});
         ASSERT_TRUE(r.Save());
     }
-    Record r;
-    EXPECT_FALSE(r.Has("/run/gvfs/a"));
-    EXPECT_TRUE(r.Has("/run/gvfs/b"));
-    EXPECT_FALSE(r.Has("/run/gvfs/c")) << "a mount someone else made is not Mapeo's";
+    const Record r;
+    EXPECT_EQ(std::tuple(r.Has("/run/gvfs/a"), r.Has("/run/gvfs/b"), r.Has("/run/gvfs/c")),
+              std::tuple(false, true, false))
+        << "a mount someone else made is not Mapeo's";
+
+    qputenv("XDG_RUNTIME_DIR", "relativo");
+    Record lost;
+    lost.Add("/run/gvfs/a");
+    EXPECT_FALSE(lost.Has("/run/gvfs/a")) << "no later start could know it";
 }
 
 TEST_F(MountRecord, TwoMapeosWritingAtOnceKeepBothMounts) {
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        char c;
-        if (::read(go[0], &c, 1) != 1)
-            ::_exit(1);
-        Record r;  // waits for the parent's
-        r.Add("/run/gvfs/b");
-        ::_exit(r.Save() ? 0 : 1);
-    }
+    const pid_t child = Other("/run/gvfs/b", go[0]);
     {
         Record r;
         r.Add("/run/gvfs/a");
@@ -73,12 +78,9 @@ TEST_F(MountRecord, TwoMapeosWritingAtOnceKeepBothMounts) {
         ::usleep(200 * 1000);  // room for an unlocked child to read and write meanwhile
         ASSERT_TRUE(r.Save());
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0);
-    Record r;
-    EXPECT_TRUE(r.Has("/run/gvfs/a"));
-    EXPECT_TRUE(r.Has("/run/gvfs/b"));
+    EXPECT_TRUE(Succeeded(child));
+    const Record r;
+    EXPECT_TRUE(r.Has("/run/gvfs/a") && r.Has("/run/gvfs/b"));
 }
 
 // While a password dialog is up another Mapeo connects; neither write is lost.
@@ -86,15 +88,7 @@ TEST_F(MountRecord, ReleasedForADialogItLetsOthersInAndKeepsWhatTheyWrote) {
     Record r;
     r.Add("/run/gvfs/a");
     r.Release();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        Record other;  // a record kept locked would hold this forever
-        other.Add("/run/gvfs/b");
-        ::_exit(other.Save() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Succeeded(Other("/run/gvfs/b"))) << "a record kept locked would hold it forever";
     r.Reacquire();
     EXPECT_TRUE(r.Has("/run/gvfs/b"));
     r.Add("/run/gvfs/c");
@@ -103,13 +97,6 @@ TEST_F(MountRecord, ReleasedForADialogItLetsOthersInAndKeepsWhatTheyWrote) {
     const Record after;
     for (const char* root : {"/run/gvfs/a", "/run/gvfs/b", "/run/gvfs/c"})
         EXPECT_TRUE(after.Has(root)) << root;
-}
-
-TEST_F(MountRecord, WithoutARuntimeFolderNoMountIsTakenForMapeos) {
-    ::setenv("XDG_RUNTIME_DIR", "relativo", 1);
-    Record r;
-    r.Add("/run/gvfs/a");
-    EXPECT_FALSE(r.Has("/run/gvfs/a")) << "no later start could know it";
 }
 
 TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
@@ -125,14 +112,14 @@ TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
     using platform::openfiles::KernelPath;
     EXPECT_FALSE(InUse(KernelPath(share)));
     {
-        Holder editor(share + "/sub/doc.txt", Holder::File);
+        const Holder editor(share + "/sub/doc.txt", Holder::File);
         ASSERT_TRUE(editor.Holding());
         EXPECT_TRUE(InUse(KernelPath(share)));
         EXPECT_TRUE(InUse(KernelPath(share, "/sub")));
         EXPECT_FALSE(InUse(KernelPath(share, "/su"))) << "a name that merely begins alike";
     }
     EXPECT_FALSE(InUse(KernelPath(share)));
-    Holder shell(share + "/sub", Holder::WorkingFolder);
+    const Holder shell(share + "/sub", Holder::WorkingFolder);
     ASSERT_TRUE(shell.Holding());
     EXPECT_TRUE(InUse(KernelPath(share)));
 }

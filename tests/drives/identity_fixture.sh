@@ -13,40 +13,17 @@
 # folder is removed. At the end the folder is searched for the test passwords.
 #   identity_fixture.sh TEST_BINARY [ARGS...]
 set -euo pipefail
-if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
-    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
-fi
-if [ -z "${MAPEO_FIXTURE_INSIDE:-}" ]; then
-    exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private -- \
-        env MAPEO_FIXTURE_INSIDE=1 bash "$0" "$@"
-fi
+. "$(dirname "$0")/../support/fixture.sh"
+fixture_lock "$0" "$@"
+fixture_private "$0" "$@"
 bin="$1"
 shift
 # The test binary knows these too; nothing else may ever hold them.
 ana_pw='Cl4ve-de-Ana!'
 dc_pw='Adm1n-Pruebas!'
 keyring_pw='llavero-de-prueba'
-
-w=$(mktemp -d /tmp/mapeo-id.XXXXXX)
-chmod 755 "$w"
-cleanup() {
-    local rc=$?
-    fusermount3 -u -z "$w/run/gvfs" 2>/dev/null || true
-    if [ "$rc" -ne 0 ]; then
-        echo "--- samba log ---"; tail -n 20 "$w"/samba/log.* 2>/dev/null || true
-        echo "--- dc log ---"; tail -n 20 "$w"/dc/samba.out 2>/dev/null || true
-        echo "--- cups log ---"; tail -n 20 "$w"/cups/error_log 2>/dev/null || true
-    fi
-    # This script is the first process of its own process namespace: every other process in
-    # it, the domain controller's namespace included, is one it started.
-    disown -a
-    kill -9 -1 2>/dev/null || true
-    for _ in $(seq 50); do rm -rf "$w" 2>/dev/null && break; sleep 0.1; done
-    exit "$rc"
-}
-trap cleanup EXIT
-
-ip link set lo up
+fixture_folder mapeo-id
+FIXTURE_LOGS=("samba/log.*" dc/samba.out cups/error_log)
 # Accounts the servers map their users to, visible in these namespaces only.
 cp /etc/passwd "$w/passwd"
 cp /etc/group "$w/group"
@@ -91,22 +68,16 @@ samba-tool domain provision -s /dev/null --targetdir="$d/db" --realm=PRUEBAS.LAN
     --option="pid directory=$d/run" --option="ncalrpc dir=$d/run/ncalrpc" >"$d/provision.log" 2>&1
 sed -i -e '/dns forwarder/d' \
     -e 's|^\[global\]$|[global]\n\tprinting = bsd\n\tprintcap name = /dev/null|' "$d/db/etc/smb.conf"
-cat >>"$d/db/etc/smb.conf" <<CONF
-[dominio]
-    path = $d/share
-    read only = no
-[impresora]
-    path = $d/spool
-    printable = yes
-    print command = /bin/sh -c 'cp %s $d/printed/; rm -f %s'
-    lpq command = /bin/true
-    lprm command = /bin/true
-CONF
+. "$2"
+{
+    printf '[dominio]\n    path = %s\n    read only = no\n' "$d/share"
+    fixture_printer impresora "$d/spool" "$d/printed"
+} >>"$d/db/etc/smb.conf"
 samba-tool user create ana "$ANA_PW" -s "$d/db/etc/smb.conf" >/dev/null
 exec samba -i -s "$d/db/etc/smb.conf" >"$d/samba.out" 2>&1
 DC
 DC_PW="$dc_pw" ANA_PW="$ana_pw" unshare --net --mount --pid --fork --kill-child --mount-proc \
-    --propagation private bash "$w/dc.sh" "$d" &
+    --propagation private bash "$w/dc.sh" "$d" "$(dirname "$0")/../support/fixture.sh" &
 dc_pid=$!
 # Its end of the link goes over once unshare has made the namespace.
 for _ in $(seq 200); do
@@ -128,13 +99,13 @@ CONF
 
 # --- Samba on 127.0.0.1: guests refused, everything for ana.
 s="$w/samba"
-mkdir -p "$s"/{private,lock,state,cache,pid,ncalrpc} "$w/privado/carpeta/sub" "$w/otro" \
-    "$w/spool" "$w/printed"
+mkdir -p "$w/privado/carpeta/sub" "$w/otro" "$w/spool" "$w/printed"
 printf 'secreto\n' >"$w/privado/secreto.txt"
 printf 'dentro\n' >"$w/privado/carpeta/dentro.txt"
 chmod -R a+rwX "$w/privado" "$w/otro" "$w/printed"
 chmod 1777 "$w/spool"
-cat >"$s/smb.conf" <<CONF
+{
+    cat <<CONF
 [global]
     workgroup = MAPEOID
     server role = standalone server
@@ -142,21 +113,11 @@ cat >"$s/smb.conf" <<CONF
     smb ports = 445
     interfaces = lo
     bind interfaces only = yes
-    private dir = $s/private
-    lock directory = $s/lock
-    state directory = $s/state
-    cache directory = $s/cache
-    pid directory = $s/pid
-    ncalrpc dir = $s/ncalrpc
-    passdb backend = tdbsam:$s/private/passdb.tdb
-    log file = $s/log.%m
-    log level = 1
     map to guest = Never
     restrict anonymous = 2
-    load printers = no
-    printing = bsd
-    printcap name = /dev/null
-    disable spoolss = no
+CONF
+    fixture_samba_state "$s"
+    cat <<CONF
 [privado]
     path = $w/privado
     valid users = ana
@@ -164,67 +125,22 @@ cat >"$s/smb.conf" <<CONF
 [otro]
     path = $w/otro
     valid users = ana
-[privada]
-    path = $w/spool
-    printable = yes
-    valid users = ana
-    print command = /bin/sh -c 'cp %s $w/printed/; rm -f %s'
-    lpq command = /bin/true
-    lprm command = /bin/true
 CONF
+    fixture_printer privada "$w/spool" "$w/printed" "valid users = ana"
+} >"$s.conf"
 for u in ana inhabilitada bloqueada caducada; do
-    printf '%s\n%s\n' "$ana_pw" "$ana_pw" | smbpasswd -c "$s/smb.conf" -s -a "$u" >/dev/null 2>&1
+    printf '%s\n%s\n' "$ana_pw" "$ana_pw" | smbpasswd -c "$s.conf" -s -a "$u" >/dev/null 2>&1
 done
-pdbedit -s "$s/smb.conf" -u inhabilitada -c '[D]' >/dev/null
-pdbedit -s "$s/smb.conf" -u bloqueada -c '[L]' >/dev/null
-pdbedit -s "$s/smb.conf" -u caducada --kickoff-time=1 >/dev/null
-setsid smbd --foreground --no-process-group -s "$s/smb.conf" >"$s/smbd.out" 2>&1 &
-for _ in $(seq 100); do
-    smbclient -s "$s/smb.conf" -L //127.0.0.1 -U "ana%$ana_pw" >/dev/null 2>&1 && break
-    sleep 0.1
-done
+pdbedit -s "$s.conf" -u inhabilitada -c '[D]' >/dev/null
+pdbedit -s "$s.conf" -u bloqueada -c '[L]' >/dev/null
+pdbedit -s "$s.conf" -u caducada --kickoff-time=1 >/dev/null
+fixture_smbd "$s.conf" -U "ana%$ana_pw"
 
-# --- A private session bus with an unlocked keyring; GVfs starts on it by D-Bus activation
-# and reaches the DC with the same Kerberos settings.
-export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
-unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
-    --address="unix:path=$XDG_RUNTIME_DIR/bus" |
-    { read -r a; read -r p; echo "DBUS_SESSION_BUS_ADDRESS=$a; DBUS_SESSION_BUS_PID=$p"; })"
-export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+# --- A session bus with an unlocked keyring; GVfs reaches the DC with the same Kerberos
+# settings.
+fixture_session
 printf '%s' "$keyring_pw" | gnome-keyring-daemon --daemonize --unlock --components=secrets >/dev/null
-
-# --- A private CUPS scheduler on a socket of its own.
-c="$w/cups"
-mkdir -p "$c"/{run,cache,state,spool,tmp}
-cat >"$c/cupsd.conf" <<CONF
-Listen $c/run/cups.sock
-WebInterface No
-LogLevel warn
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Location /admin>
-  Order allow,deny
-  Allow all
-</Location>
-CONF
-cat >"$c/cups-files.conf" <<CONF
-CacheDir $c/cache
-StateDir $c/state
-RequestRoot $c/spool
-TempDir $c/tmp
-ErrorLog $c/error_log
-AccessLog $c/access_log
-PageLog $c/page_log
-Sandboxing Relaxed
-CONF
-cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
-export CUPS_SERVER="$c/run/cups.sock"
-for _ in $(seq 100); do [ -S "$CUPS_SERVER" ] && break; sleep 0.1; done
+fixture_cups
 
 # --- The ticket, once the domain controller answers (provisioning takes 10-20 s).
 for _ in $(seq 900); do

@@ -4,7 +4,6 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <set>
@@ -16,36 +15,23 @@
 #include "platform/filesystem.h"
 #include "platform/folders.h"
 #include "platform/netenum.h"
-#include "platform/networking.h"
-#include "platform/paths.h"
 #include "platform/profile.h"
+#include "support/connections.h"
 
 namespace {
 
 using platform::DWORD;
+using support::Cancel;
+using support::Connect;
+using support::Port;
 
 // The fixture knows it too and searches every file it made for it at the end.
 const std::string AnaPassword = "Cl4ve-de-Ana!";
 const std::string Srv = "\\\\" + qEnvironmentVariable("MAPEO_ID_SERVER").toStdString() + "\\";
 const std::string Dc = "\\\\" + qEnvironmentVariable("MAPEO_ID_DC").toStdString() + "\\";
 
-DWORD Connect(DWORD type, std::string device, std::string path) {
-    platform::NETRESOURCEA r;
-    r.dwType = type;
-    r.lpLocalName = device.data();
-    r.lpRemoteName = path.data();
-    return platform::SystemNetConnections().WNetAddConnection2A(&r, nullptr, nullptr, 1);
-}
-DWORD Drive(const char* device, const std::string& path) {
-    return Connect(platform::RESOURCETYPE_DISK, device, path);
-}
-DWORD Port(const char* device, const std::string& path) {
-    return Connect(platform::RESOURCETYPE_PRINT, device, path);
-}
-
 QByteArray ReadThrough(const std::string& drive, const char* file) {
-    QFile f(QString::fromStdString(platform::DrivesFolder() + "/" + drive + "/" + file));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    return support::Read(support::Link(drive) + '/' + QString::fromUtf8(file));
 }
 
 // "device-uri auth-info-required" of a queue, as the scheduler reports them.
@@ -65,13 +51,11 @@ std::string Queue(const char* name) {
 }
 
 // The keyring as the desktop sees it, through secret-tool.
-QString SecretTool(QStringList args, const std::string& input = {}) {
+QString SecretTool(const QStringList& args, const std::string& input = {}) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);  // search tells attributes on stderr
-    p.start(QStringLiteral("secret-tool"), args << "server"
-                                                << "127.0.0.1"
-                                                << "protocol"
-                                                << "smb");
+    p.start(QStringLiteral("secret-tool"),
+            args + QStringList{"server", "127.0.0.1", "protocol", "smb"});
     p.write(input.data(), qint64(input.size()));
     p.closeWriteChannel();
     p.waitForFinished(10000);
@@ -109,7 +93,7 @@ protected:
     }
     void TearDown() override {
         for (const char* d : {"J:", "K:", "L:", "M:", "LPT1:", "LPT2:"})
-            platform::SystemNetConnections().WNetCancelConnection2A(d, 1, 0);
+            Cancel(d);
         platform::SystemCredentials().RegisterPrompt(nullptr);
         SecretTool({"clear"});
         EXPECT_TRUE(prompt.onUiThread) << "the dialog runs on the window's thread";
@@ -126,7 +110,7 @@ protected:
 
 TEST_F(Identity, WithNobodyToAskAShareThatRefusesGuestsIs1326) {
     platform::SystemCredentials().RegisterPrompt(nullptr);
-    EXPECT_EQ(Drive("J:", Srv + "privado"), 1326u);
+    EXPECT_EQ(Connect("J:", Srv + "privado"), 1326u);
     EXPECT_EQ(Port("LPT1:", Srv + "privada"), 1326u);
     EXPECT_EQ(Folders(Srv + "privado"), std::set<std::string>{"<none>"});
 }
@@ -135,7 +119,7 @@ TEST_F(Identity, AnEntryTheFileManagerSavedConnectsDrivePortAndBrowserWithoutAsk
     SecretTool({"store", "--label=x", "xdg:schema", "org.gnome.keyring.NetworkPassword", "user",
                 "ana", "domain", "MAPEOID"},
                AnaPassword);
-    ASSERT_EQ(Drive("J:", Srv + "privado"), 0u);
+    ASSERT_EQ(Connect("J:", Srv + "privado"), 0u);
     EXPECT_EQ(ReadThrough("J:", "secreto.txt"), "secreto\n");
     ASSERT_EQ(Port("LPT1:", Srv + "privada"), 0u);
     EXPECT_EQ(Queue("LPT1"), "smb://127.0.0.1/privada username,password")
@@ -146,15 +130,15 @@ TEST_F(Identity, AnEntryTheFileManagerSavedConnectsDrivePortAndBrowserWithoutAsk
 
 TEST_F(Identity, TheDialogIsAskedAgainAfterARefusalAndRememberSavesWhatTheServerTook) {
     prompt.answers = {{"ana", "no-es-esta", true}, {"ana", AnaPassword, true}};
-    ASSERT_EQ(Drive("J:", Srv + "privado"), 0u);
+    ASSERT_EQ(Connect("J:", Srv + "privado"), 0u);
     EXPECT_EQ(prompt.asked,
               (std::vector<std::string>{Srv + "privado 0 ", Srv + "privado 1326 ana"}));
     EXPECT_TRUE(SavedEntry().startsWith("ana ")) << "GVfs saved the accepted password";
 
     // GVfs finds its entry: neither a new mount nor another share asks.
-    ASSERT_EQ(platform::SystemNetConnections().WNetCancelConnection2A("J:", 1, 0), 0u);
-    EXPECT_EQ(Drive("K:", Srv + "privado"), 0u);
-    EXPECT_EQ(Drive("L:", Srv + "otro"), 0u);
+    ASSERT_EQ(Cancel("J:"), 0u);
+    EXPECT_EQ(Connect("K:", Srv + "privado"), 0u);
+    EXPECT_EQ(Connect("L:", Srv + "otro"), 0u);
     EXPECT_EQ(prompt.asked.size(), 2u);
 }
 
@@ -169,7 +153,7 @@ TEST_F(Identity, TheBrowserAsksOncePerShareAndWindowAndSavesWhereGvfsLooks) {
     EXPECT_EQ(Folders(Srv + "privado\\carpeta"), std::set<std::string>{"sub"});
     EXPECT_EQ(prompt.asked.size(), 2u);
     EXPECT_EQ(SavedEntry(), "ana MAPEOID");
-    EXPECT_EQ(Drive("J:", Srv + "privado"), 0u) << "GVfs takes Mapeo's entry";
+    EXPECT_EQ(Connect("J:", Srv + "privado"), 0u) << "GVfs takes Mapeo's entry";
     EXPECT_EQ(prompt.asked.size(), 2u);
 }
 
@@ -177,7 +161,7 @@ TEST_F(Identity, AWrongPasswordTwiceThenCancelIs1223AndSavesNothing) {
     for (bool drive : {true, false}) {
         prompt.asked.clear();
         prompt.answers = {{"ana", "mal", true}, {"ana", "peor", true}};
-        EXPECT_EQ(drive ? Drive("J:", Srv + "privado") : Port("LPT1:", Srv + "privada"), 1223u);
+        EXPECT_EQ(drive ? Connect("J:", Srv + "privado") : Port("LPT1:", Srv + "privada"), 1223u);
         ASSERT_EQ(prompt.asked.size(), 3u);
         EXPECT_EQ(prompt.asked[2],
                   (drive ? Srv + "privado" : Srv.substr(0, Srv.size() - 1)) + " 1326 ana");
@@ -190,7 +174,7 @@ TEST_F(Identity, AccountsTheServerWillNotLetInSayWhyAndAreNotAskedAgain) {
     for (const auto& [user, code] : {std::pair{"inhabilitada", 1331u},
                                      std::pair{"bloqueada", 1909u}, std::pair{"caducada", 1793u}}) {
         prompt.answers = {{user, AnaPassword}, {user, AnaPassword}};
-        EXPECT_EQ(Drive("J:", Srv + "privado"), code) << user;
+        EXPECT_EQ(Connect("J:", Srv + "privado"), code) << user;
         EXPECT_EQ(Port("LPT1:", Srv + "privada"), code) << user;
         EXPECT_TRUE(prompt.answers.empty()) << user << ": asked once per connection";
     }
@@ -231,17 +215,17 @@ TEST_F(Identity, StartUpAsksOncePerServerAndKeepsThePasswordOutOfFileAndMessages
 
 // Last: it ends the ticket.
 TEST_F(Identity, ATicketConnectsAndBrowsesTheDomainAndWithoutItTheDialogAsks) {
-    ASSERT_EQ(Drive("M:", Dc + "dominio"), 0u);
+    ASSERT_EQ(Connect("M:", Dc + "dominio"), 0u);
     EXPECT_EQ(ReadThrough("M:", "Carpeta/informe.txt"), "del dominio\n");
     EXPECT_EQ(Folders(Dc + "dominio"), std::set<std::string>{"Carpeta"});
     ASSERT_EQ(Port("LPT2:", Dc + "impresora"), 0u);
     EXPECT_EQ(Queue("LPT2"), "smb://dc.pruebas.lan/impresora negotiate");
     EXPECT_TRUE(prompt.asked.empty());
 
-    ASSERT_EQ(platform::SystemNetConnections().WNetCancelConnection2A("M:", 1, 0), 0u);
+    ASSERT_EQ(Cancel("M:"), 0u);
     QProcess::execute(QStringLiteral("kdestroy"), {});
     NewBrowserWindow();
-    EXPECT_EQ(Drive("M:", Dc + "dominio"), 1223u);
+    EXPECT_EQ(Connect("M:", Dc + "dominio"), 1223u);
     EXPECT_EQ(Folders(Dc + "dominio"), std::set<std::string>{"<none>"});
     EXPECT_EQ(prompt.asked, (std::vector<std::string>{Dc + "dominio 0 ", Dc + "dominio 0 "}));
 }

@@ -1,6 +1,7 @@
-// The order in which a connection offers the user's identities, the dialog's retries and
-// cancel, what is saved, and a start-up restore's one question per server, against a fake
-// keyring and a scripted dialog.
+// The order in which a connection offers the user's identities, what the dialog shows, a
+// start-up restore's one question per server, and where typed passwords never go, against a
+// fake keyring and a scripted dialog. (The codes of a cancel or a refusal and what is saved,
+// identity_integration_test checks against the real keyring and servers.)
 #include <gtest/gtest.h>
 
 #include "drives/frmmain.h"
@@ -84,50 +85,6 @@ TEST_F(IdentityTest, TheDialogShowsTheWorkgroupOrTheRefusedEntrysUserThatGvfsTri
     EXPECT_EQ(Walk(gvfs, AnasPassword), std::vector<std::string>{"guest"});
     EXPECT_EQ(prompt.asked, (std::vector<std::string>{"\\\\srv 0 ", "\\\\srv\\datos 1326 ana"}));
     EXPECT_EQ(prompt.domains, (std::vector<std::string>{"GRUPO", "DOM"}));
-}
-
-TEST_F(IdentityTest, CancelEndsWith1223NobodyToAsk1326AndAServersReasonEndsTheQuestions) {
-    prompt.answers = {{"ana", "mal"}};
-    DWORD code = 0;
-    Sequence asked(*credentials, "srv", "datos", true, true);
-    Walk(asked, AnasPassword, &code);
-    EXPECT_EQ(code, platform::ERROR_CANCELLED);
-    EXPECT_EQ(prompt.asked.size(), 2u);
-
-    prompt.answers = {{"ana", "bien"}};
-    Sequence locked(*credentials, "srv", "datos", true, true);
-    Offer offer;
-    ASSERT_TRUE(locked.Next(false, "", RunHere, &offer));
-    locked.Stop(platform::ERROR_ACCOUNT_LOCKED_OUT);
-    EXPECT_FALSE(locked.Next(false, "", RunHere, &offer));
-    EXPECT_EQ(locked.Code(), platform::ERROR_ACCOUNT_LOCKED_OUT);
-    EXPECT_EQ(prompt.asked.size(), 3u);
-
-    credentials->RegisterPrompt(nullptr);
-    Sequence alone(*credentials, "srv", "datos", true, true);
-    EXPECT_EQ(Walk(alone, AnasPassword, &code), std::vector<std::string>{"guest"});
-    EXPECT_EQ(code, platform::ERROR_LOGON_FAILURE);
-    EXPECT_EQ(prompt.asked.size(), 3u);
-}
-
-TEST_F(IdentityTest, RememberSavesOnlyTheAcceptedAnswerAndOnlyWhereAsked) {
-    prompt.answers = {{"ana", "mal", true}, {"ana", "bien", true}};
-    Sequence s(*credentials, "srv", "datos", true, true);
-    Walk(s, AnasPassword);
-    EXPECT_EQ(store->writes, 1);
-    EXPECT_EQ(store->saved["srv"].password.view(), "bien");
-
-    // GVfs saves on its own: nothing is written here for it.
-    store->saved.clear();
-    prompt.answers = {{"ana", "bien", true}};
-    Sequence gvfs(*credentials, "srv", "datos", false, false);
-    Walk(gvfs, AnasPassword, nullptr, false);
-    EXPECT_EQ(store->writes, 1);
-
-    prompt.answers = {{"ana", "bien", false}};
-    Sequence quiet(*credentials, "srv", "datos", true, true);
-    Walk(quiet, AnasPassword);
-    EXPECT_EQ(store->writes, 1) << "not asked to remember";
 }
 
 TEST_F(IdentityTest, ARestoreAsksOncePerServer) {

@@ -26,12 +26,10 @@ public:
     platform::DWORD CredWriteA(const std::string& server,
                                const platform::NetCredential& cred) override {
         saved[server] = cred.Copy();
-        ++writes;
         return platform::NO_ERROR;
     }
 
     std::map<std::string, platform::NetCredential> saved;
-    int writes = 0;
 };
 
 class FakeCredentialPrompt final : public platform::CredentialPrompt {

@@ -23,15 +23,8 @@ dpkg-deb -x "$deb" "$root"
 dpkg-deb -e "$deb" "$work/control"
 
 failed=0
-check() {
-    local what="$1"
-    shift
-    if "$@"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what"
-        failed=1
-    fi
+check() {  # WHAT COMMAND...
+    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failed=1; fi
 }
 
 echo "== $(basename "$deb"): $(stat -c %s "$deb") bytes"
@@ -39,29 +32,22 @@ dpkg-deb -c "$deb" | awk '{print "   ", $1, $3, $6}'
 
 has_all() {
     local f
-    for f in usr/bin/mapeo "usr/share/applications/$app_id.desktop" \
-        usr/share/icons/hicolor/scalable/apps/mapeo.svg \
-        usr/share/icons/hicolor/48x48/apps/mapeo.png \
-        usr/share/icons/hicolor/256x256/apps/mapeo.png \
-        "usr/share/metainfo/$app_id.metainfo.xml" usr/share/man/man1/mapeo.1.gz \
-        usr/share/doc/mapeo/copyright; do
+    for f in usr/bin/mapeo "$helper" "usr/share/applications/$app_id.desktop" \
+        "usr/share/metainfo/$app_id.metainfo.xml" usr/share/icons/hicolor/scalable/apps/mapeo.svg \
+        usr/share/man/man1/mapeo.1.gz usr/share/doc/mapeo/copyright; do
         [ -f "$root/$f" ] || { echo "     missing: $f"; return 1; }
     done
+    for f in 48 256; do  # a PNG's width and height: big-endian words at bytes 16 and 20
+        [ "$(od -An -tu4 --endian=big -j16 -N8 "$root/usr/share/icons/hicolor/${f}x$f/apps/mapeo.png" |
+            tr -s ' ')" = " $f $f" ] || { echo "     no $f-pixel icon"; return 1; }
+    done
+    [ "$(ls "$root")" = usr ] || { echo "     something outside /usr"; return 1; }
 }
-check "the package holds the program, menu entry, icons, metadata, manual and copyright" has_all
-only_usr() { [ "$(ls "$root")" = usr ]; }
-check "everything is installed under /usr" only_usr
-# Width and height are the big-endian words at bytes 16 and 20 of a PNG.
-png_size() {
-    local f="$root/usr/share/icons/hicolor/$1x$1/apps/mapeo.png"
-    [ "$(od -An -tu1 -j16 -N8 "$f" | tr -s ' ')" = " 0 0 $(($1 / 256)) $(($1 % 256)) 0 0 $(($1 / 256)) $(($1 % 256))" ]
-}
-check "the bitmap icons are 48 and 256 pixels" eval 'png_size 48 && png_size 256'
-no_setid() { [ -z "$(find "$root" -perm /6000)" ]; }
-check "no file is setuid or setgid" no_setid
+check "the package holds, under /usr only, the program and helper, menu entry, metadata, icons, manual and copyright" has_all
+check "no file is setuid or setgid" test -z "$(find "$root" -perm /6000)"
 # The one file that gets a capability must stay free of Qt and its plugins.
-helper_plain() { [ -f "$root/$helper" ] && ! readelf -d "$root/$helper" | grep -q 'NEEDED.*libQt'; }
-check "the package holds the echo helper, which loads no Qt" helper_plain
+helper_plain() { ! readelf -d "$root/$helper" | grep -q 'NEEDED.*libQt'; }
+check "the echo helper loads no Qt" helper_plain
 
 check "lintian reports no errors" lintian --fail-on error "$deb"
 check "the menu entry is valid" desktop-file-validate "$root/usr/share/applications/$app_id.desktop"
@@ -77,73 +63,48 @@ check "the manual page formats without warnings" manual_clean
 
 # The packaged program itself, against a configuration folder of the test's own.
 program="$root/usr/bin/mapeo"
-reported_version() { [ "$("$program" --version)" = "mapeo $version" ]; }
-check "mapeo --version names the package's version, $version" reported_version
+check "mapeo --version names the package's version, $version" \
+    test "$("$program" --version)" = "mapeo $version"
 sign_in_entry() {
-    local home="$work/home" entry="$work/home/config/autostart/mapeo-reconectar.desktop"
-    XDG_CONFIG_HOME="$home/config" "$program" --al-iniciar >/dev/null &&
-        desktop-file-validate "$entry" &&
-        grep -qx 'Exec=mapeo --reconectar' "$entry" &&
-        # With an administrator's entry on this machine, it would write Hidden=true instead.
-        XDG_CONFIG_HOME="$home/config" XDG_CONFIG_DIRS="$home/no-system-entries" \
-            "$program" --no-al-iniciar >/dev/null &&
-        [ ! -e "$entry" ]
+    local entry="$work/config/autostart/mapeo-reconectar.desktop"
+    XDG_CONFIG_HOME="$work/config" "$program" --al-iniciar >/dev/null &&
+        desktop-file-validate "$entry" && grep -qx 'Exec=mapeo --reconectar' "$entry"
 }
-check "mapeo --al-iniciar writes a valid sign-in entry and --no-al-iniciar removes it" \
-    sign_in_entry
-refuses() {
-    "$program" --desconocida >/dev/null 2>&1
-    [ $? = 2 ]
-}
-check "an unknown option ends with status 2" refuses
+check "mapeo --al-iniciar writes a valid sign-in entry" sign_in_entry
 
-# The maintainer scripts run against a setcap that only records its arguments, with and
+# The maintainer scripts, run against a setcap that only records its arguments, with and
 # without a helper in place: /usr/libexec is a scratch tmpfs in a mount namespace of their own.
 mkdir -p "$work/bin"
-cat >"$work/bin/setcap" <<'FAKE'
-#!/bin/sh
-echo "setcap $*" >>"$SETCAP_CALLS"
-exit "${SETCAP_STATUS:-0}"
-FAKE
+printf '#!/bin/sh\necho "setcap $*" >>"$SETCAP_CALLS"\nexit "${SETCAP_STATUS:-0}"\n' >"$work/bin/setcap"
 chmod +x "$work/bin/setcap"
-# run_script SCRIPT ARGUMENT WITH_HELPER(0|1) SETCAP_STATUS: prints the setcap calls, then
-# "exit N" with the script's status.
-run_script() {
-    local calls="$work/calls"
-    : >"$calls"
-    SETCAP_CALLS="$calls" SETCAP_STATUS="$4" PATH="$work/bin:$PATH" \
+# expect_run "SETCAP CALLS;exit N" SCRIPT ARGUMENT WITH_HELPER(0|1) SETCAP_STATUS
+expect_run() {
+    : >"$work/calls"
+    SETCAP_CALLS="$work/calls" SETCAP_STATUS="$5" PATH="$work/bin:$PATH" \
         unshare --mount --map-root-user sh -c '
             mount -t tmpfs scratch /usr/libexec || exit 99
             if [ "$3" = 1 ]; then mkdir /usr/libexec/mapeo && : >/usr/libexec/mapeo/mapeo-echo; fi
             sh "$1" "$2" 2>/dev/null
             status=$?
-            if [ -u /usr/libexec/mapeo/mapeo-echo ]; then echo "setuid helper"; fi
-            exit $status' sh "$work/control/$1" "$2" "$3"
-    local status=$?
-    cat "$calls"
-    echo "exit $status"
+            if [ -u /usr/libexec/mapeo/mapeo-echo ]; then echo "setuid helper" >>"$SETCAP_CALLS"; fi
+            exit $status' sh "$work/control/$2" "$3" "$4"
+    local got="exit $?"
+    got="$(tr '\n' ';' <"$work/calls")$got"
+    [ "$got" = "$1" ] || { echo "     ${*:2}: got [$got], expected [$1]"; return 1; }
 }
-expect_run() {
-    local want="$1"
-    shift
-    local got
-    got="$(run_script "$@")"
-    [ "$got" = "$want" ] || { echo "     $*: got [$got], expected [$want]"; return 1; }
-}
-set_cap="setcap cap_net_raw+ep /$helper"
-drop_cap="setcap -r /$helper"
+set_cap="setcap cap_net_raw+ep /$helper;"
+drop_cap="setcap -r /$helper;"
 check "postinst gives cap_net_raw to the echo helper and to nothing else" \
-    expect_run "$set_cap"$'\n'"exit 0" postinst configure 1 0
+    expect_run "${set_cap}exit 0" postinst configure 1 0
 check "postinst passes over a missing helper" expect_run "exit 0" postinst configure 0 0
 check "postinst still succeeds when setcap fails, and sets no setuid instead" \
-    expect_run "$set_cap"$'\n'"exit 0" postinst configure 1 1
-prerm_drops() {
-    expect_run "$drop_cap"$'\n'"exit 0" prerm remove 1 0 &&
-        expect_run "$drop_cap"$'\n'"exit 0" prerm upgrade 1 0
-}
-check "prerm takes the capability off the helper before dpkg removes or replaces it" prerm_drops
+    expect_run "${set_cap}exit 0" postinst configure 1 1
+check "prerm takes the capability off the helper before dpkg removes it" \
+    expect_run "${drop_cap}exit 0" prerm remove 1 0
+check "prerm takes the capability off the helper before dpkg replaces it" \
+    expect_run "${drop_cap}exit 0" prerm upgrade 1 0
 check "prerm passes over a missing helper" expect_run "exit 0" prerm remove 0 0
-no_caps_in_tree() { [ -z "$(getcap -r "$root" 2>/dev/null)" ]; }
-check "no file of the package carries a capability of its own" no_caps_in_tree
+check "no file of the package carries a capability of its own" \
+    test -z "$(getcap -r "$root" 2>/dev/null)"
 
 exit "$failed"

@@ -1,105 +1,39 @@
+// Something held open, for the tests of the Linux back ends that must not take it away.
 #pragma once
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace support {
 
-// Another process of the user's that keeps a file open, or its working folder in a folder, as
-// an editor or a terminal would, until this object goes. The child only makes system calls.
+// A file held open, or a working folder, as an editor or a terminal of the user's holds them
+// until it closes; held by this process, which the user's programs include.
 class Holder {
 public:
     enum Kind { File, WorkingFolder };
-
-    Holder(const std::string& path, Kind kind) {
-        int up[2], down[2];
-        if (::pipe(up) != 0 || ::pipe(down) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // Nothing of the parent's but the pipes: an inherited lock would outlive the parent's.
-            for (int other = 3; other < 1024; ++other) {
-                if (other != up[1] && other != down[0])
-                    ::close(other);
-            }
-            const int fd = kind == File ? ::open(path.c_str(), O_RDONLY) : -1;
-            const bool ok = kind == File ? fd >= 0 : ::chdir(path.c_str()) == 0;
-            Send(up[1], ok ? "y" : "n", 1);
-            char command = 0;
-            // Not end of file: a later holder's child keeps a copy of this pipe.
-            while (::read(down[0], &command, 1) == 1 && command == 'r') {
-                char buf[4096];  // 'r': the file as read now through the descriptor held
-                const ssize_t n = fd >= 0 ? ::pread(fd, buf, sizeof buf, 0) : -1;
-                const int len = n < 0 ? -1 : int(n);
-                Send(up[1], &len, sizeof len);
-                if (len > 0)
-                    Send(up[1], buf, std::size_t(len));
-            }
-            ::_exit(0);
-        }
-        ::close(up[1]);
-        ::close(down[0]);
-        up_ = up[0];
-        down_ = down[1];
-        char ok = 0;
-        holding_ = pid_ > 0 && Receive(&ok, 1) && ok == 'y';
-    }
+    Holder(const std::string& path, Kind kind)
+        : fd_(::open(kind == File ? path.c_str() : ".", O_RDONLY | O_CLOEXEC)),
+          moved_(kind == WorkingFolder && fd_ >= 0 && ::chdir(path.c_str()) == 0),
+          holding_(kind == File ? fd_ >= 0 : moved_) {}
     ~Holder() {
-        if (down_ >= 0) {
-            Send(down_, "q", 1);
-            ::close(down_);
-        }
-        if (pid_ > 0)
-            ::waitpid(pid_, nullptr, 0);
-        if (up_ >= 0)
-            ::close(up_);
+        if (moved_ && ::fchdir(fd_) != 0)
+            std::abort();
+        ::close(fd_);
     }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
     bool Holding() const { return holding_; }
-
     // What the held file reads now, or "<unreadable>".
-    std::string ReadHeld() {
-        int len = -1;
-        std::string text;
-        if (::write(down_, "r", 1) == 1 && Receive(&len, sizeof len) && len >= 0) {
-            text.resize(std::size_t(len));
-            if (!Receive(text.data(), text.size()))
-                len = -1;
-        }
-        return len < 0 ? "<unreadable>" : text;
+    std::string ReadHeld() const {
+        char buf[4096];
+        const ssize_t n = ::pread(fd_, buf, sizeof buf, 0);
+        return n < 0 ? "<unreadable>" : std::string(buf, std::size_t(n));
     }
 
 private:
-    static void Send(int fd, const void* data, std::size_t size) {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::write(fd, p, size);
-            if (n <= 0)
-                return;
-            p += n;
-            size -= std::size_t(n);
-        }
-    }
-    bool Receive(void* data, std::size_t size) {
-        char* p = static_cast<char*>(data);
-        while (size > 0) {
-            const ssize_t n = ::read(up_, p, size);
-            if (n <= 0)
-                return false;
-            p += n;
-            size -= std::size_t(n);
-        }
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int up_ = -1, down_ = -1;
-    bool holding_ = false;
+    const int fd_;
+    const bool moved_, holding_;
 };
 
 }  // namespace support

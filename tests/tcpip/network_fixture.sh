@@ -8,11 +8,8 @@
 # capability taken back, on exit, even after a failure.
 # Usage: network_fixture.sh TEST_BINARY HELPER FLOOD
 set -uo pipefail
-# The namespaces have fixed names: one run at a time on this machine. The lock is held by
-# flock itself, so no daemon started here can keep it after the run.
-if [ -z "${MAPEO_NETNS_LOCKED:-}" ]; then
-    exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$0" "$@"
-fi
+. "$(dirname "$0")/../support/fixture.sh"
+fixture_lock "$0" "$@"
 BIN=${1:?usage: $0 network_test_binary helper flood}
 HELPER=${2:?usage: $0 network_test_binary helper flood}
 FLOOD=${3:?usage: $0 network_test_binary helper flood}

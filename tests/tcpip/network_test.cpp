@@ -265,21 +265,11 @@ TEST(Helper, AnswersEveryHostileRequestWithAnErrorAndGoesOnServing) {
     expect(0, IP_BAD_REQ, "garbage");
     h.Send(std::vector<std::uint8_t>(10, 7));
     expect(0x07070707, IP_BAD_REQ, "a short request");
-    h.Send(8, "10.231.0.2", 200, 3);
-    expect(8, IP_BAD_REQ, "less payload than declared");
     h.Send(9, "10.231.0.2", 200, 5000, 5000);
     expect(9, IP_BAD_REQ, "an oversize payload");
-    h.Send(0, "10.231.0.2");
-    expect(0, IP_BAD_REQ, "tag 0");
-    h.Send(11, "10.231.0.2", 0);
-    expect(11, IP_BAD_REQ, "no time at all");
-    h.Send(12, "10.231.0.2", 4000000000u);
-    expect(12, IP_BAD_REQ, "an absurd deadline");
-    std::uint32_t tag = 13;
-    for (const char* to : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "10.231.0.255"}) {
-        h.Send(tag, to);
-        expect(tag++, IP_BAD_DESTINATION, to);
-    }
+    // What the helper alone can know: this network's broadcast, and what is in flight.
+    h.Send(13, "10.231.0.255");
+    expect(13, IP_BAD_DESTINATION, "this network's broadcast");
     h.Send(17, "10.237.0.7");
     h.Send(17, "10.237.0.8");
     expect(17, IP_BAD_REQ, "a tag already in flight");
@@ -312,22 +302,18 @@ TEST(Helper, SendsNoFasterThanMapeoPacesItsScans) {
 
 TEST(Names, HostsFileFirstThenTheServerAndEmptyTextForUnknownOrInvalid) {
     CaresResolver r;
-    const std::tuple<bool, QString, QString, Outcome> cases[] = {
-        {false, QStringLiteral("10.231.0.2"), QStringLiteral("router.mapeo.test"), Outcome::Found},
-        {false, QStringLiteral(" 10.231.0.2 "), QStringLiteral("router.mapeo.test"),
-         Outcome::Found},
-        {true, QStringLiteral("  router.mapeo.test "), QStringLiteral("10.231.0.2"),
-         Outcome::Found},
-        {false, QStringLiteral("127.0.0.252"), QStringLiteral("desde-hosts.mapeo.test"),
-         Outcome::Found},
-        {true, QStringLiteral("solo-en-hosts.mapeo.test"), QStringLiteral("10.231.0.9"),
-         Outcome::Found},
-        {false, QStringLiteral("127.0.0.200"), QString(), Outcome::NotFound},
-        {true, QStringLiteral("nadie.mapeo.test"), QString(), Outcome::NotFound},
-        {false, QStringLiteral("10.0.0.-5"), QString(), Outcome::Invalid},
-        {false, QString(4000, u'9'), QString(), Outcome::Invalid},
-        {true, QStringLiteral("dos palabras"), QString(), Outcome::Invalid},
-        {true, QString(300, u'a'), QString(), Outcome::Invalid}};
+    const std::tuple<bool, QString, const char*, Outcome> cases[] = {
+        {false, "10.231.0.2", "router.mapeo.test", Outcome::Found},
+        {false, " 10.231.0.2 ", "router.mapeo.test", Outcome::Found},
+        {true, "  router.mapeo.test ", "10.231.0.2", Outcome::Found},
+        {false, "127.0.0.252", "desde-hosts.mapeo.test", Outcome::Found},
+        {true, "solo-en-hosts.mapeo.test", "10.231.0.9", Outcome::Found},
+        {false, "127.0.0.200", "", Outcome::NotFound},
+        {true, "nadie.mapeo.test", "", Outcome::NotFound},
+        {false, "10.0.0.-5", "", Outcome::Invalid},
+        {false, QString(4000, u'9'), "", Outcome::Invalid},
+        {true, "dos palabras", "", Outcome::Invalid},
+        {true, QString(300, u'a'), "", Outcome::Invalid}};
     for (const auto& [forward, asked, answer, outcome] : cases) {
         EXPECT_EQ(forward ? r.HostToAddress(asked) : r.AddressToHost(asked), answer)
             << asked.left(30).toStdString();

@@ -52,9 +52,11 @@ struct TesterRig {
     QStringList Probed() const {
         return QStringList(events).filter(QStringLiteral("send:")).replaceInStrings("send:", "");
     }
-    // Runs `action` in the n-th yield, counting from 1.
-    void AtYield(int n, std::function<void()> action) {
-        ui.onDoEvents = [this, n, action] {
+    // Runs `action` in the n-th yield, counting from 1, after what was set to run before.
+    void At(int n, std::function<void()> action) {
+        ui.onDoEvents = [this, n, action, before = ui.onDoEvents] {
+            if (before)
+                before();
             if (ui.yields == n)
                 action();
         };

@@ -1,19 +1,18 @@
-# A network without working SMB1 browsing for most of its servers, for the browser's discovery
-# tests and benchmark (sourced; run as root). Five namespaces hang off a bridge in a sixth, so
+# A network without working SMB1 browsing for most of its servers, for the browser's
+# integration test and discovery benchmark (sourced, after browser-demo.sh; run as root). Five namespaces hang off a bridge in a sixth, so
 # multicast reaches every one of them and nothing outside:
 #   mapeo-dsc-cli   10.252.0.1  the client: its own system bus with avahi-daemon on it
 #   mapeo-dsc-wsd   10.252.0.2  Samba on SMB2/3 only, no nmbd; wsdd, workgroup GRUPOWSD
 #   mapeo-dsc-mdns  10.252.0.3  Samba on SMB2/3 only, no nmbd; avahi-daemon publishing _smb._tcp
 #   mapeo-dsc-nb    10.252.0.4  Samba with nmbd (SMB1 browsing, MAPEOGRP) and wsdd for the same
-#   mapeo-dsc-bad   10.252.0.5  nothing until dscnet_start_hostile: a sender of bad answers
+#   mapeo-dsc-bad   10.252.0.5  nothing: room for a sender of bad answers
 #   mapeo-dsc-hub               the bridge
 # No name of these servers resolves on the client: its resolver points at a closed port.
 #   dscnet_start DIR [WITH_NETBIOS]  # WITH_NETBIOS=0 leaves the nb server out (no browse wait)
 #   dscnet_wait_browse               # until MAPEOGRP lists MAPEO-NB over SMB1
-#   dscnet_start_hostile SCRIPT      # the bad sender, its request count in DIR/bad/requests
 #   dscnet_in_client CMD...          # CMD in the client namespace with its HOME and system bus
 #   dscnet_stop DIR                  # safe twice, or after a failed start
-# Uses smbnet_server_files from scripts/browser-demo.sh for the servers' shares.
+# Uses smbnet_server_files and netns_remove from scripts/browser-demo.sh.
 
 DSCNET_NAMESPACES=(mapeo-dsc-cli mapeo-dsc-wsd mapeo-dsc-mdns mapeo-dsc-nb mapeo-dsc-bad
     mapeo-dsc-hub)
@@ -212,43 +211,6 @@ dscnet_wait_browse() {
         SMBNET_SERVER="$DSCNET_NB_SERVER" smbnet_wait_browse
 }
 
-dscnet_start_hostile() {
-    mkdir -p "$DSCNET_DIR/bad"
-    setsid ip netns exec mapeo-dsc-bad python3 "$1" "$DSCNET_BAD_IP" "$DSCNET_DIR/bad/requests" \
-        </dev/null >>"$DSCNET_DIR/bad/sender.log" 2>&1 &
-    local i
-    for i in $(seq 1 50); do
-        [ -f "$DSCNET_DIR/bad/requests" ] && return 0
-        sleep 0.1
-    done
-    dscnet_log "the bad sender did not start"
-    return 1
-}
-
 dscnet_stop() {
-    local dir="$1" ns pids i
-    local handlers
-    handlers="$(trap -p INT TERM HUP)"
-    trap '' INT TERM HUP
-    # Everything running inside these namespaces was started here.
-    for ns in "${DSCNET_NAMESPACES[@]}"; do
-        pids="$(ip netns pids "$ns" 2>/dev/null)"
-        [ -n "$pids" ] && kill $pids 2>/dev/null
-    done
-    for i in $(seq 1 30); do
-        pids="$(for ns in "${DSCNET_NAMESPACES[@]}"; do ip netns pids "$ns" 2>/dev/null; done)"
-        [ -z "$pids" ] && break
-        [ "$i" = 30 ] && kill -9 $pids 2>/dev/null
-        sleep 0.1
-    done
-    # Samba's helper daemons detach but stay in the namespace, so they went with the rest.
-    for ns in "${DSCNET_NAMESPACES[@]}"; do
-        ip netns del "$ns" 2>/dev/null
-        rm -rf "/etc/netns/$ns"
-    done
-    rmdir /etc/netns 2>/dev/null
-    [ -n "$dir" ] && [ -d "$dir" ] && rm -rf "$dir"
-    trap - INT TERM HUP
-    eval "$handlers"
-    return 0
+    netns_remove "$1" "${DSCNET_NAMESPACES[@]}"
 }

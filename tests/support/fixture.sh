@@ -1,0 +1,102 @@
+# What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
+# processes all end with the fixture, and servers that keep every file below its folder $w.
+
+# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock, which flock itself
+# holds, so no daemon started under it keeps it after the run.
+fixture_lock() {
+    [ -n "${MAPEO_NETNS_LOCKED:-}" ] ||
+        exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$@"
+}
+
+# Runs the calling script ("$0" "$@") again as the first process of network, mount and
+# process namespaces of its own, with loopback up: whatever it starts ends with it.
+fixture_private() {
+    [ -n "${MAPEO_FIXTURE_INSIDE:-}" ] ||
+        exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private \
+            -- env MAPEO_FIXTURE_INSIDE=1 bash "$@"
+    ip link set lo up
+}
+
+# Makes $w, open to the servers' users. On exit, however the script ends: the tails of the
+# logs FIXTURE_LOGS names when it failed, then every process of the namespaces goes, and $w.
+fixture_folder() {
+    w=$(mktemp -d "/tmp/$1.XXXXXX")
+    chmod 755 "$w"
+    trap fixture_end EXIT
+}
+fixture_end() {
+    local rc=$? log
+    fusermount3 -u -z "$w/run/gvfs" 2>/dev/null || true
+    if [ "$rc" -ne 0 ]; then
+        for log in "${FIXTURE_LOGS[@]}"; do
+            echo "--- $log ---"
+            tail -n 20 "$w"/$log 2>/dev/null || true
+        done
+    fi
+    disown -a
+    kill -9 -1 2>/dev/null || true
+    for _ in $(seq 50); do rm -rf "$w" 2>/dev/null && break; sleep 0.1; done
+    exit "$rc"
+}
+
+# The [global] lines of a Samba server that keeps all its state below $1.
+fixture_samba_state() {
+    mkdir -p "$1"/{private,lock,state,cache,pid,ncalrpc}
+    printf '    %s\n' "private dir = $1/private" "lock directory = $1/lock" \
+        "state directory = $1/state" "cache directory = $1/cache" "pid directory = $1/pid" \
+        "ncalrpc dir = $1/ncalrpc" "passdb backend = tdbsam:$1/private/passdb.tdb" \
+        "log file = $1/log.%m" "log level = 1" "load printers = no" "printing = bsd" \
+        "printcap name = /dev/null" "disable spoolss = no"
+}
+
+# Share $1, a printer that spools in $2 and leaves each job in $3; more lines may follow.
+fixture_printer() {
+    printf '[%s]\n' "$1"
+    printf '    %s\n' "path = $2" "printable = yes" "print command = /bin/sh -c 'cp %s $3/; rm -f %s'" \
+        "lpq command = /bin/true" "lprm command = /bin/true" "${@:4}"
+}
+
+# smbd with configuration $1, in a session of its own (on its way out it signals its whole
+# process group), until it lists its shares to smbclient with the other arguments.
+fixture_smbd() {
+    local conf=$1
+    shift
+    setsid smbd --foreground --no-process-group -s "$conf" >"$conf.out" 2>&1 &
+    for _ in $(seq 100); do
+        smbclient -s "$conf" -L //127.0.0.1 "$@" >/dev/null 2>&1 && return
+        sleep 0.1
+    done
+    echo "smbd did not start"
+    return 1
+}
+
+# A home, runtime folder and D-Bus session bus of their own; GVfs starts on the bus by D-Bus
+# activation.
+fixture_session() {
+    export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
+    unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
+    mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
+    dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
+}
+
+# A CUPS scheduler on a socket of its own, named in CUPS_SERVER.
+fixture_cups() {
+    local c="$w/cups"
+    mkdir -p "$c"/{run,cache,state,spool,tmp}
+    printf '%s\n' "Listen $c/run/cups.sock" "WebInterface No" "LogLevel warn" \
+        "<Location />" "Order allow,deny" "Allow all" "</Location>" \
+        "<Location /admin>" "Order allow,deny" "Allow all" "</Location>" >"$c/cupsd.conf"
+    printf '%s\n' "CacheDir $c/cache" "StateDir $c/state" "RequestRoot $c/spool" \
+        "TempDir $c/tmp" "ErrorLog $c/error_log" "AccessLog $c/access_log" \
+        "PageLog $c/page_log" "Sandboxing Relaxed" >"$c/cups-files.conf"
+    cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
+    export CUPS_SERVER="$c/run/cups.sock"
+    for _ in $(seq 100); do
+        [ -S "$CUPS_SERVER" ] && return
+        sleep 0.1
+    done
+    echo "cupsd did not start"
+    return 1
+}
