@@ -66,7 +66,8 @@ protected:
     browser::frmNWCheck window{rows, {net, fso, ui}};
 };
 
-TEST_F(BrowserWindowTest, LoadShowsTheWholeNetworkOpenedToItsFirstLevelOnlyInTheCentre) {
+TEST_F(BrowserWindowTest,
+       LoadShowsTheWholeNetworkOpenedToItsFirstLevelInTheCentreAndTheTreeFitsAnySize) {
     Node* root = N("_ROOT");
     EXPECT_EQ(root->text(0), QStringLiteral("Toda la red"));
     EXPECT_TRUE(root->isExpanded());
@@ -84,6 +85,14 @@ TEST_F(BrowserWindowTest, LoadShowsTheWholeNetworkOpenedToItsFirstLevelOnlyInThe
     window.Form_Load();
     EXPECT_EQ(N("WG"), nullptr) << "a second load starts from a fresh tree";
     EXPECT_EQ(net.opens.size(), 10u) << "...and a fresh root resource";
+
+    for (const QSize size : {QSize(500, 700), QSize(700, 90), QSize(40, 40)}) {
+        window.resize(size);
+        window.Form_Resize();
+        const QRect tree = window.tvwNetwork->geometry();
+        EXPECT_TRUE(tree.width() == 0 || tree.right() < window.width()) << size.width();
+        EXPECT_TRUE(tree.height() == 0 || tree.bottom() < window.height()) << size.height();
+    }
 }
 
 TEST_F(BrowserWindowTest, ExpansionLoadsOnceAndAwkwardNamesDoNoHarm) {
@@ -107,7 +116,8 @@ TEST_F(BrowserWindowTest, ExpansionLoadsOnceAndAwkwardNamesDoNoHarm) {
     EXPECT_EQ(N("\\\\SRV")->parent(), N("WG"));
 }
 
-TEST_F(BrowserWindowTest, ReadableShareShowsFilesThenFoldersAndFoldersExpandInTurn) {
+TEST_F(BrowserWindowTest,
+       ReadableShareShowsFilesThenFoldersThatExpandInTurnAndEachNodeGivesItsPath) {
     OpenServer();
     Node* docs = Expand("\\\\SRV\\docs");
     EXPECT_EQ(Keys(docs),
@@ -121,6 +131,21 @@ TEST_F(BrowserWindowTest, ReadableShareShowsFilesThenFoldersAndFoldersExpandInTu
     ASSERT_FALSE(KeyedTree::IsPlaceholder(lookalike));
     EXPECT_EQ(Keys(Expand("\\\\SRV\\docs\\x")), QStringList{"\\\\SRV\\docs\\x\\in-x.txt"});
     EXPECT_EQ(N("\\\\SRV\\docs\\x_FAKE"), lookalike);
+
+    // A click on a node, or a move onto it with the keyboard, gives its network path.
+    const std::pair<const char*, const char*> cases[] = {
+        {"_ROOT", "Toda la red"},
+        {"WG", "\\\\Red\\WG"},
+        {"\\\\SRV", "\\\\SRV"},
+        {"\\\\SRV\\laser", "\\\\SRV\\laser"},
+        {"\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\Sub"},
+        {"\\\\SRV\\docs\\a.txt", "\\\\SRV\\docs\\a.txt"}};
+    for (const auto& [key, path] : cases) {
+        window.tvwNetwork_NodeClick(N(key));
+        EXPECT_EQ(window.Text1->text(), QString::fromUtf8(path)) << key;
+    }
+    window.tvwNetwork->setCurrentItem(N("\\\\SRV\\docs"));  // moving with the keyboard
+    EXPECT_EQ(window.Text1->text(), QStringLiteral("\\\\SRV\\docs"));
 }
 
 TEST_F(BrowserWindowTest, SharesAndFoldersThatCannotBeReadShowNothing) {
@@ -144,25 +169,8 @@ TEST_F(BrowserWindowTest, SharesAndFoldersThatCannotBeReadShowNothing) {
     EXPECT_EQ(net.Calls() + fso.calls.size(), calls) << "what could not be read is not asked again";
 }
 
-TEST_F(BrowserWindowTest, ClickedNodeGivesItsNetworkPath) {
-    OpenServer();
-    Expand("\\\\SRV\\docs");
-    const std::pair<const char*, const char*> cases[] = {
-        {"_ROOT", "Toda la red"},
-        {"WG", "\\\\Red\\WG"},
-        {"\\\\SRV", "\\\\SRV"},
-        {"\\\\SRV\\laser", "\\\\SRV\\laser"},
-        {"\\\\SRV\\docs\\Sub", "\\\\SRV\\docs\\Sub"},
-        {"\\\\SRV\\docs\\a.txt", "\\\\SRV\\docs\\a.txt"}};
-    for (const auto& [key, path] : cases) {
-        window.tvwNetwork_NodeClick(N(key));
-        EXPECT_EQ(window.Text1->text(), QString::fromUtf8(path)) << key;
-    }
-    window.tvwNetwork->setCurrentItem(N("\\\\SRV\\docs"));  // moving with the keyboard
-    EXPECT_EQ(window.Text1->text(), QStringLiteral("\\\\SRV\\docs"));
-}
-
-TEST_F(BrowserWindowTest, RowNumbersMoveTheTintAndTakeThePathOrAreRefusedWithAMessage) {
+TEST_F(BrowserWindowTest,
+       RowNumbersMoveTheTintClosingClearsAndTakeThePathOrAreRefusedWithAMessage) {
     window.Text1->setText(QStringLiteral("\\\\SRV\\docs"));
     for (const char* bad : {"0", "13", "-1", "abc", "", "7.5", "99999999999"}) {
         ui.messages.clear();
@@ -190,23 +198,11 @@ TEST_F(BrowserWindowTest, RowNumbersMoveTheTintAndTakeThePathOrAreRefusedWithAMe
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(rows.paths[i], i == 6 ? QStringLiteral("\\\\SRV\\docs") : QString()) << i;
     EXPECT_TRUE(ui.messages.empty());
-}
 
-TEST_F(BrowserWindowTest, ClosingClearsTheTintAndTheTreeFitsTheWindow) {
-    window.Text2->setText(QStringLiteral("5"));
-    window.cmdmas_Click(1);
-    QCloseEvent close;
+    QCloseEvent close;  // closing clears the tint
     QApplication::sendEvent(&window, &close);
     EXPECT_TRUE(close.isAccepted());
     ExpectTintOnly(-1);
-
-    for (const QSize size : {QSize(500, 700), QSize(700, 90), QSize(40, 40)}) {
-        window.resize(size);
-        window.Form_Resize();
-        const QRect tree = window.tvwNetwork->geometry();
-        EXPECT_TRUE(tree.width() == 0 || tree.right() < window.width()) << size.width();
-        EXPECT_TRUE(tree.height() == 0 || tree.bottom() < window.height()) << size.height();
-    }
 }
 
 }  // namespace

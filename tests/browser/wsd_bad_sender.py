@@ -17,57 +17,51 @@ import time
 
 ADDRESS, REQUESTS = sys.argv[1], sys.argv[2]
 HTTP_PORT = 5357
-FLOOD = 1000
-
+PUB = "http://schemas.microsoft.com/windows/pub/2005/07"
 NS = ('xmlns:soap="http://www.w3.org/2003/05/soap-envelope" '
       'xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing" '
       'xmlns:wsd="http://schemas.xmlsoap.org/ws/2005/04/discovery" '
       'xmlns:wsx="http://schemas.xmlsoap.org/ws/2004/09/mex" '
-      'xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof" '
-      'xmlns:pub="http://schemas.microsoft.com/windows/pub/2005/07"')
-MATCHES = "http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches"
+      'xmlns:wsdp="http://schemas.xmlsoap.org/ws/2006/02/devprof" xmlns:pub="' + PUB + '"')
 LAUGHS = ('<!DOCTYPE x [<!ENTITY l0 "MALO">'
           + "".join(f'<!ENTITY l{i} "{("&l" + str(i - 1) + ";") * 10}">' for i in range(1, 10))
           + "]>")
-
 log_lock = threading.Lock()
 log = open(REQUESTS, "a", buffering=1)
 
 
 def probe_matches(relates, endpoint, path):
-    return (f'<?xml version="1.0" encoding="utf-8"?><soap:Envelope {NS}><soap:Header>'
-            f"<wsa:Action>{MATCHES}</wsa:Action><wsa:MessageID>urn:uuid:{time.time_ns()}"
-            f"</wsa:MessageID><wsa:RelatesTo>{relates}</wsa:RelatesTo></soap:Header><soap:Body>"
-            f"<wsd:ProbeMatches><wsd:ProbeMatch><wsa:EndpointReference><wsa:Address>{endpoint}"
-            "</wsa:Address></wsa:EndpointReference><wsd:Types>wsdp:Device pub:Computer</wsd:Types>"
-            f"<wsd:XAddrs>http://{ADDRESS}:{HTTP_PORT}{path}</wsd:XAddrs></wsd:ProbeMatch>"
-            "</wsd:ProbeMatches></soap:Body></soap:Envelope>")
+    return (f'<?xml version="1.0" encoding="utf-8"?><soap:Envelope {NS}><soap:Header><wsa:Action>'
+            "http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches</wsa:Action>"
+            f"<wsa:MessageID>urn:uuid:{time.time_ns()}</wsa:MessageID><wsa:RelatesTo>{relates}"
+            "</wsa:RelatesTo></soap:Header><soap:Body><wsd:ProbeMatches><wsd:ProbeMatch>"
+            f"<wsa:EndpointReference><wsa:Address>{endpoint}</wsa:Address></wsa:EndpointReference>"
+            f"<wsd:Types>wsdp:Device pub:Computer</wsd:Types><wsd:XAddrs>http://{ADDRESS}:"
+            f"{HTTP_PORT}{path}</wsd:XAddrs></wsd:ProbeMatch></wsd:ProbeMatches></soap:Body>"
+            "</soap:Envelope>")
 
 
-def metadata(computer, prolog="", pub="http://schemas.microsoft.com/windows/pub/2005/07"):
-    ns = NS.replace("http://schemas.microsoft.com/windows/pub/2005/07", pub)
-    return (f'<?xml version="1.0" encoding="utf-8"?>{prolog}<soap:Envelope {ns}><soap:Header>'
-            "<wsa:Action>http://schemas.xmlsoap.org/ws/2004/09/transfer/GetResponse</wsa:Action>"
-            "</soap:Header><soap:Body><wsx:Metadata><wsx:MetadataSection><wsdp:Relationship>"
-            f"<wsdp:Host><pub:Computer>{computer}</pub:Computer></wsdp:Host></wsdp:Relationship>"
+def metadata(computer, prolog="", pub=PUB):
+    return (f'<?xml version="1.0" encoding="utf-8"?>{prolog}<soap:Envelope '
+            f'{NS.replace(PUB, pub)}><soap:Header><wsa:Action>'
+            "http://schemas.xmlsoap.org/ws/2004/09/transfer/GetResponse</wsa:Action></soap:Header>"
+            "<soap:Body><wsx:Metadata><wsx:MetadataSection><wsdp:Relationship><wsdp:Host>"
+            f"<pub:Computer>{computer}</pub:Computer></wsdp:Host></wsdp:Relationship>"
             "</wsx:MetadataSection></wsx:Metadata></soap:Body></soap:Envelope>").encode()
 
 
 # Metadata answers: each path is served one way; none of them may give an entry.
-PAGES = {
-    "/meta-entity": metadata("&l9;/Workgroup:MALOS", prolog=LAUGHS),
-    "/flood": metadata("MALO-RIADA/Workgroup:MALOS", pub="urn:otro"),
-}
+PAGES = {"/meta-entity": metadata("&l9;/Workgroup:MALOS", prolog=LAUGHS),
+         "/flood": metadata("MALO-RIADA/Workgroup:MALOS", pub="urn:otro")}
 
 
 def bad_datagrams(relates):
     big = probe_matches(relates, "urn:uuid:malo-1", "/dgram-oversize")
     out = [big.replace("<soap:Body>", "<soap:Body><!--" + "x" * 40000 + "-->"),
            probe_matches("urn:uuid:otra-sonda", "urn:uuid:malo-5", "/dgram-unrelated")]
-    for path in ["/meta-entity", "/meta-oversize", "/meta-endless", "/meta-slow", "/meta-redirect"]:
-        out.append(probe_matches(relates, "urn:uuid:malo" + path, path))
-    for i in range(FLOOD):
-        out.append(probe_matches(relates, f"urn:uuid:malo-riada-{i}", f"/flood/{i}"))
+    out += [probe_matches(relates, "urn:uuid:malo" + path, path) for path in
+            ["/meta-entity", "/meta-oversize", "/meta-endless", "/meta-slow", "/meta-redirect"]]
+    out += [probe_matches(relates, f"urn:uuid:malo-riada-{i}", f"/flood/{i}") for i in range(1000)]
     return [m.encode() for m in out]
 
 
@@ -77,6 +71,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def answer(self, status, headers, body=b""):
+        self.send_response(status)
+        for name, value in headers.items():
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+
     def do_POST(self):
         with log_lock:
             log.write(self.path + "\n")
@@ -84,37 +85,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = "/flood" if self.path.startswith("/flood/") else self.path
         try:
             if path == "/meta-oversize":
-                self.send_response(200)
-                self.send_header("Content-Length", str(10 * 1024 * 1024))
-                self.end_headers()
+                self.answer(200, {"Content-Length": str(10 * 1024 * 1024)})
                 for _ in range(10 * 1024):
                     self.wfile.write(b"<" * 1024)
             elif path == "/meta-endless":
-                self.send_response(200)
-                self.send_header("Connection", "close")
-                self.end_headers()
+                self.answer(200, {"Connection": "close"})
                 while True:
                     self.wfile.write(b"<a>" * 4096)
             elif path == "/meta-slow":
-                self.send_response(200)
-                self.send_header("Content-Length", "100000")
-                self.end_headers()
+                self.answer(200, {"Content-Length": "100000"})
                 while True:
                     self.wfile.write(b" ")
                     self.wfile.flush()
                     time.sleep(0.1)
             elif path == "/meta-redirect":
-                self.send_response(302)
-                self.send_header("Location", f"http://{ADDRESS}:{HTTP_PORT}/meta-after-redirect")
-                self.send_header("Content-Length", "0")
-                self.end_headers()
+                self.answer(302, {"Location": f"http://{ADDRESS}:{HTTP_PORT}/meta-after-redirect",
+                                  "Content-Length": "0"})
             else:
                 body = PAGES.get(path, b"")
-                self.send_response(200)
-                self.send_header("Content-Type", "application/soap+xml")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
+                self.answer(200, {"Content-Type": "application/soap+xml",
+                                  "Content-Length": str(len(body))}, body)
         except (BrokenPipeError, ConnectionResetError):
             pass
 
@@ -129,7 +119,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 def main():
     httpd = Server((ADDRESS, HTTP_PORT), Handler)
     threading.Thread(target=httpd.serve_forever, daemon=True).start()
-
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     sock.bind(("239.255.255.250", 3702))
@@ -141,14 +130,11 @@ def main():
     while True:
         data, sender = sock.recvfrom(65535)
         text = data.decode("utf-8", "replace")
-        if "/discovery/Probe<" not in text:
-            continue
         found = re.search(r"MessageID>([^<]+)<", text)
-        if not found or found.group(1) in answered:
-            continue
-        answered.add(found.group(1))
-        for message in bad_datagrams(found.group(1)):
-            out.sendto(message, sender)
+        if "/discovery/Probe<" in text and found and found.group(1) not in answered:
+            answered.add(found.group(1))
+            for message in bad_datagrams(found.group(1)):
+                out.sendto(message, sender)
 
 
 if __name__ == "__main__":

@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
-# Runs the identity test binary beside the servers it needs, all in private namespaces
-# (network, mount, process) made here:
-#  - Samba on 127.0.0.1 that refuses guests (workgroup MAPEOID): share "privado", a second
-#    share "otro" and printer "privada" for user ana; accounts that are disabled, locked
-#    out and expired;
-#  - a Samba AD domain controller dc.pruebas.lan (realm PRUEBAS.LAN) in a network namespace
-#    of its own behind a veth pair, with share "dominio" and printer "impresora", and a
-#    Kerberos ticket for ana@PRUEBAS.LAN;
-#  - a private D-Bus session with gnome-keyring (unlocked, empty) and GVfs, and a private
-#    cupsd.
-# When the script ends, however it ends, every process in its namespaces ends with it and its
-# folder is removed. At the end the folder is searched for the test passwords.
+# Runs the identity test binary in private namespaces beside: Samba on 127.0.0.1 refusing
+# guests (workgroup MAPEOID; shares "privado" and "otro", printer "privada" for ana; disabled,
+# locked-out and expired accounts), a Samba AD DC dc.pruebas.lan behind a veth pair (share
+# "dominio", printer "impresora", ana's Kerberos ticket), gnome-keyring, GVfs and cupsd.
+# Everything ends with the script; its folder is then searched for the test passwords.
 #   identity_fixture.sh TEST_BINARY [ARGS...]
 set -euo pipefail
 . "$(dirname "$0")/../support/fixture.sh"
@@ -25,12 +18,9 @@ keyring_pw='llavero-de-prueba'
 fixture_folder mapeo-id
 FIXTURE_LOGS=("samba/log.*" dc/samba.out cups/error_log)
 # Accounts the servers map their users to, visible in these namespaces only.
-cp /etc/passwd "$w/passwd"
-cp /etc/group "$w/group"
-uid=2001
-for u in ana inhabilitada bloqueada caducada; do
-    echo "$u:x:$uid:2001::/nonexistent:/usr/sbin/nologin" >>"$w/passwd"
-    uid=$((uid + 1))
+cp /etc/passwd /etc/group "$w/"
+for u in ana:2001 inhabilitada:2002 bloqueada:2003 caducada:2004; do
+    echo "${u%:*}:x:${u#*:}:2001::/nonexistent:/usr/sbin/nologin" >>"$w/passwd"
 done
 echo "mapeoid:x:2001:" >>"$w/group"
 mount --bind "$w/passwd" /etc/passwd
@@ -152,16 +142,12 @@ klist -s || { echo "no Kerberos ticket"; exit 1; }
 
 export QT_QPA_PLATFORM=offscreen MAPEO_ID_SERVER=127.0.0.1 MAPEO_ID_DC=dc.pruebas.lan
 export MAPEO_ID_PRINTED="$w/printed"
-set +e
-"$bin" "$@" 2>&1 | tee "$w/test.log"
-rc=${PIPESTATUS[0]}
-set -e
+rc=0
+"$bin" "$@" 2>&1 | tee "$w/test.log" || rc=$?
 # No test password may be left in any file: logs, the mapping file, GVfs's and CUPS's state.
 # The keyring is encrypted with its own password.
-for secret in "$ana_pw" "$dc_pw"; do
-    if grep -rlaF -- "$secret" "$w" 2>/dev/null; then
-        echo "a test password was found in the files above"
-        rc=1
-    fi
-done
+if grep -rlaF -e "$ana_pw" -e "$dc_pw" -- "$w" 2>/dev/null; then
+    echo "a test password was found in the files above"
+    rc=1
+fi
 exit "$rc"

@@ -18,12 +18,11 @@ using platform::Status;
 
 // The rows of an untouched main window, and the file they make.
 Rows DefaultRows() {
-    const char* devices[] = {
-        "J:", "K:", "L:", "M:", "N:", "O:", "P:", "Q:", "R:", "LPT1:", "LPT2:", "LPT3:"};
     Rows rows;
     for (int i = 0; i < drives::RowCount; ++i)
         rows[i] = {i ? QStringLiteral(" ") : QStringLiteral("\\\\servidor\\unidad a conectar"),
-                   QString::fromLatin1(devices[i]), 0};
+                   i < 9 ? QString(QChar(u'J' + i)) + u':' : QStringLiteral("LPT%1:").arg(i - 8),
+                   0};
     return rows;
 }
 // The file the system's own writer makes of those rows, key by key in row order: what a save

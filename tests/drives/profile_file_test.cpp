@@ -34,61 +34,53 @@ struct Read {
     std::string value;
 };
 
-void ExpectReads(const QByteArray& file, std::initializer_list<Read> reads) {
-    TempDir d;
-    d.Write("a.ini", file);
-    for (const Read& r : reads)
-        EXPECT_EQ(Get(d.Path("a.ini"), r.section, r.key), r.value)
-            << "[" << r.section << "] " << r.key << " in " << file.toStdString();
+TEST(ProfileRead, NamesQuotesLineShapesAndOlderEncodingsReadAsOnWindows) {
+    const std::pair<QByteArray, std::vector<Read>> files[] = {
+        // Names match without case or blanks, and the first duplicate wins.
+        {"[ Unidades ]\r\n  unidad1 \t=  \\\\srv\\docs \t\r\nLetra1=J:\r\nLETRA1=K:\r\n"
+         "JUNK LINE\r\n[unidades]\r\nK2=other section\r\n",
+         {{"UNIDADES", "UNIDAD1", "\\\\srv\\docs"},
+          {"unidades", "LETRA1", "J:"},
+          {"UNIDADES", "JUNK LINE", "-"},
+          {"UNIDADES", "K2", "-"},
+          {"OTRA", "UNIDAD1", "-"}}},
+        // One pair of outer quotes goes, and every line ending ends a line.
+        {"[S]\rA=\"quoted\"\rB='single'\r\nC=\"\"twice\"\"\nD=\"open\nE=\" \"\nF=4",
+         {{"S", "A", "quoted"},
+          {"S", "B", "single"},
+          {"S", "C", "\"twice\""},
+          {"S", "D", "\"open"},
+          {"S", "E", " "},
+          {"S", "F", "4"}}},
+        // Lines take the shapes the Windows reader gives them.
+        {QByteArray("TOP=first\r\n[S\r\nK=in the open header\r\n;LETRA1=J:\r\n"
+                    "[A]B] x\r\nV=abc") +
+             '\0' + "def\r\nW=uv\x1Awx\r\n",
+         {{"", "TOP", "first"},
+          {"", "K", "in the open header"},
+          {"", ";LETRA1", "J:"},
+          {"", "LETRA1", "-"},
+          {"S", "K", "-"},
+          {"A]B", "V", "abc"},
+          {"A]B", "W", "uv"}}},
+        // Windows-1252 from older PCs ("Año ... €"), and UTF-8 with a BOM.
+        {"[S]\nA=\\\\srv\\A\xF1o Contabilidad \x80\n", {{"S", "A", "\\\\srv\\Año Contabilidad €"}}},
+        {"\xEF\xBB\xBF[S]\nA=Año\n", {{"S", "A", "Año"}}}};
+    for (const auto& [file, reads] : files) {
+        TempDir d;
+        d.Write("a.ini", file);
+        for (const Read& r : reads)
+            EXPECT_EQ(Get(d.Path("a.ini"), r.section, r.key), r.value)
+                << "[" << r.section << "] " << r.key << " in " << file.toStdString();
+    }
 }
 
-TEST(ProfileRead, NamesMatchWithoutCaseOrBlanksAndTheFirstDuplicateWins) {
-    ExpectReads(
-        "[ Unidades ]\r\n  unidad1 \t=  \\\\srv\\docs \t\r\nLetra1=J:\r\nLETRA1=K:\r\n"
-        "JUNK LINE\r\n[unidades]\r\nK2=other section\r\n",
-        {{"UNIDADES", "UNIDAD1", "\\\\srv\\docs"},
-         {"unidades", "LETRA1", "J:"},
-         {"UNIDADES", "JUNK LINE", "-"},
-         {"UNIDADES", "K2", "-"},
-         {"OTRA", "UNIDAD1", "-"}});
-}
-
-TEST(ProfileRead, OnePairOfOuterQuotesGoesAndEveryLineEndingEndsALine) {
-    ExpectReads("[S]\rA=\"quoted\"\rB='single'\r\nC=\"\"twice\"\"\nD=\"open\nE=\" \"\nF=4",
-                {{"S", "A", "quoted"},
-                 {"S", "B", "single"},
-                 {"S", "C", "\"twice\""},
-                 {"S", "D", "\"open"},
-                 {"S", "E", " "},
-                 {"S", "F", "4"}});
-}
-
-TEST(ProfileRead, LinesTakeTheShapesTheWindowsReaderGivesThem) {
-    ExpectReads(QByteArray("TOP=first\r\n[S\r\nK=in the open header\r\n;LETRA1=J:\r\n"
-                           "[A]B] x\r\nV=abc") +
-                    '\0' + "def\r\nW=uv\x1Awx\r\n",
-                {{"", "TOP", "first"},
-                 {"", "K", "in the open header"},
-                 {"", ";LETRA1", "J:"},
-                 {"", "LETRA1", "-"},
-                 {"S", "K", "-"},
-                 {"A]B", "V", "abc"},
-                 {"A]B", "W", "uv"}});
-}
-
-TEST(ProfileRead, AMissingFileSectionOrKeyGivesTheDefault) {
-    TempDir d;
-    d.Write("a.ini", "[S]\nA=1\n");
-    EXPECT_EQ(Get(d.Path("none.ini"), "S", "A", "dflt"), "dflt");
-    EXPECT_EQ(Get(d.Path("a.ini"), "T", "A", "dflt"), "dflt");
-    EXPECT_EQ(Get(d.Path("a.ini"), "S", "B", ""), "");
-}
-
-TEST(ProfileRead, WithoutAKeyTheSectionsKeyNamesComeBackEachEndedByANul) {
+TEST(ProfileRead, WithoutAKeyTheSectionsKeyNamesComeBackEachEndedByANulAndNoFileGivesTheDefault) {
     TempDir d;
     d.Write("a.ini", "[S]\nA=1\njunk\n Letra1 = J:\n=x\n[T]\nB=2\n");
     EXPECT_EQ(Get(d.Path("a.ini"), "s", nullptr), std::string("A\0Letra1\0", 9));
     EXPECT_EQ(Get(d.Path("a.ini"), "U", nullptr), "");
+    EXPECT_EQ(Get(d.Path("none.ini"), "S", "A", "dflt"), "dflt") << "a missing file";
 }
 
 TEST(ProfileRead, ALongValueIsCutToBufferSizeMinusOneWithoutSplittingACharacter) {
@@ -97,22 +89,6 @@ TEST(ProfileRead, ALongValueIsCutToBufferSizeMinusOneWithoutSplittingACharacter)
     EXPECT_EQ(Get(d.Path("a.ini"), "S", "A", "", 255), std::string(254, 'x'));
     // "ñ" takes two bytes and would not fit whole in the last free byte.
     EXPECT_EQ(Get(d.Path("a.ini"), "S", "B", "", 255), std::string(253, 'y'));
-}
-
-TEST(ProfileRead, Windows1252FilesFromOlderPcsReadAsTheirCharacters) {
-    ExpectReads("[S]\nA=\\\\srv\\A\xF1o Contabilidad \x80\n",  // "Año ... €" in 1252
-                {{"S", "A", "\\\\srv\\Año Contabilidad €"}});
-    ExpectReads("\xEF\xBB\xBF[S]\nA=Año\n", {{"S", "A", "Año"}});  // UTF-8 with a BOM
-}
-
-TEST(ProfileWrite, CreatesFileAndSectionWithCrlfLinesKeepingTheSectionNameAsGiven) {
-    TempDir d;
-    ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "UNIDAD1", "\\\\srv\\docs"));
-    ASSERT_TRUE(Put(d.Path("n.ini"), "UNIDADES", "LETRA1", "J:"));
-    ASSERT_TRUE(Put(d.Path("n.ini"), "OTRA ", "X", " "));
-    EXPECT_EQ(d.Read("n.ini"),
-              "[UNIDADES]\r\nUNIDAD1=\\\\srv\\docs\r\nLETRA1=J:\r\n[OTRA ]\r\nX= \r\n");
-    EXPECT_EQ(Get(d.Path("n.ini"), "OTRA", "X", "x"), "");
 }
 
 TEST(ProfileWrite, ChangesInPlaceAppendsAtSectionEndAndLeavesTheRestAlone) {

@@ -1,6 +1,5 @@
 #include "fakes/browser.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace fakes {
@@ -34,7 +33,7 @@ DWORD FakeNetEnumeration::WNetOpenEnumA(DWORD scope, DWORD type, DWORD usage,
 DWORD FakeNetEnumeration::WNetEnumResourceA(HANDLE handle, DWORD* count, void* buffer,
                                             DWORD* size) {
     auto* base = static_cast<char*>(buffer);
-    enums.push_back({*count, *size, std::all_of(base, base + *size, [](char b) { return !b; })});
+    ++enums;
     Listing& l = *open_.at(handle);
     if (errorKeepsCount)
         return ERROR_BAD_NETPATH;

@@ -54,14 +54,9 @@ public:
         platform::DWORD scope, type, usage;
         std::string remote;
     };
-    struct Enum {
-        platform::DWORD countIn, sizeIn;
-        bool zeroed;
-    };
     std::vector<Open> opens;
-    std::vector<Enum> enums;
-    int closes = 0;
-    int Calls() const { return static_cast<int>(opens.size() + enums.size()) + closes; }
+    int enums = 0, closes = 0;
+    int Calls() const { return static_cast<int>(opens.size()) + enums + closes; }
 
 private:
     struct Listing {
