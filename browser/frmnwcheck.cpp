@@ -57,7 +57,10 @@ frmNWCheck::frmNWCheck(TargetRows& rows, BrowserServices services, QWidget* pare
     Build_Controls();
 }
 
-frmNWCheck::~frmNWCheck() = default;
+// A window that goes without being closed (the program ends) forgets them too.
+frmNWCheck::~frmNWCheck() {
+    services_.net.ForgetCredentials();
+}
 
 int frmNWCheck::Twips(int twips) const {
     return qRound(twips * logicalDpiX() / 1440.0);
@@ -163,6 +166,8 @@ void frmNWCheck::Form_Resize() {
 
 void frmNWCheck::Form_Unload() {
     Clear_Highlight();
+    // A password typed for this window's shares is not kept once it is closed.
+    services_.net.ForgetCredentials();
 }
 
 bool frmNWCheck::event(QEvent* event) {

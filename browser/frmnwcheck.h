@@ -39,7 +39,8 @@ public:
     void Form_Load();
     // Fits the tree inside the window.
     void Form_Resize();
-    // Gives every row of the main window its normal background back.
+    // Gives every row of the main window its normal background back and has the passwords
+    // the servers took for this window forgotten.
     void Form_Unload();
     // Loads the node's children on its first expansion.
     void tvwNetwork_Expand(Node* node);

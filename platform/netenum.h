@@ -41,6 +41,11 @@ public:
                                     DWORD* lpBufferSize) = 0;
 
     virtual DWORD WNetCloseEnum(HANDLE hEnum) = 0;
+
+    // Forgets, overwriting them, the passwords the servers took for this process's
+    // enumerations and folder reads, and closes the connections made with them: a browser
+    // window that closes leaves none behind.
+    virtual void ForgetCredentials() = 0;
 };
 
 NetEnumeration& SystemNetEnumeration();

@@ -7,7 +7,8 @@
 #   mapeo-dsc-nb    10.252.0.4  Samba with nmbd (SMB1 browsing, MAPEOGRP) and wsdd for the same
 #   mapeo-dsc-bad   10.252.0.5  nothing: room for a sender of bad answers
 #   mapeo-dsc-hub               the bridge
-# No name of these servers resolves on the client: its resolver points at a closed port.
+# No name of these servers resolves on the client: its resolver points at a closed port. The
+# servers' Samba knows root with DSCNET_PASSWORD, for the shares guests may not open.
 #   dscnet_start DIR [WITH_NETBIOS]  # WITH_NETBIOS=0 leaves the nb server out (no browse wait)
 #   dscnet_wait_browse               # until MAPEOGRP lists MAPEO-NB over SMB1
 #   dscnet_in_client CMD...          # CMD in the client namespace with its HOME and system bus
@@ -27,6 +28,7 @@ DSCNET_NB_SERVER=MAPEO-NB
 DSCNET_NB_WORKGROUP=MAPEOGRP
 DSCNET_NB_IP=10.252.0.4
 DSCNET_BAD_IP=10.252.0.5
+DSCNET_PASSWORD=Mapeo-pw1
 
 dscnet_log() { echo "[dscnet] $*" >&2; }
 
@@ -53,6 +55,8 @@ dscnet_samba() {
             -e 's/server min protocol = NT1/server min protocol = SMB2_02/' \
             -e '/master = yes/d' -e '/os level/d' -e '/wins support/d' "$conf"
     fi
+    printf '%s\n%s\n' "$DSCNET_PASSWORD" "$DSCNET_PASSWORD" |
+        ip netns exec "$ns" smbpasswd -c "$conf" -s -a root >/dev/null
     setsid ip netns exec "$ns" smbd --foreground --no-process-group -s "$conf" \
         </dev/null >>"$dir/server/log/smbd.out" 2>&1 &
     if [ "$kind" = nb ]; then

@@ -1,6 +1,8 @@
 // Printer ports on Linux: LPT1: becomes a CUPS queue named "LPT1" that prints to the SMB
 // printer through CUPS's smb back end.
+#include <arpa/inet.h>
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -24,6 +26,15 @@ struct IppDelete {
 using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
 Http Connect() {
+    // libcups would otherwise ask for a password on the terminal Mapeo was started from, with
+    // no time-out, when the scheduler wants one (a user outside lpadmin): no answer ends the
+    // request at once with "not authorized". The callback is kept per thread.
+    static thread_local const bool quiet =
+        (cupsSetPasswordCB2([](const char*, http_t*, const char*, const char*,
+                               void*) -> const char* { return nullptr; },
+                            nullptr),
+         true);
+    (void)quiet;
     Http http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                            ServerTimeoutMs, nullptr));
     if (http) {
@@ -81,19 +92,26 @@ void AddAuthInfoRequired(ipp_t* request, identity::Source used) {
                       password);
 }
 
-// What Mapeo writes as the description of a queue it makes.
-std::string Description(const std::string& queue, const netpath::UncPath& path) {
-    return queue + ": \\\\" + path.server + "\\" + path.share + " (Mapeo)";
+// The end of the mark: queues are the whole system's, and each user's Mapeo owns only its own.
+std::string MarkTail() {
+    return " (Mapeo, uid " + std::to_string(::getuid()) + ")";
 }
 
-// The description is Mapeo's mark on its queues. A queue is taken for Mapeo's only when the
-// mark is there and names the very printer its device prints to, so neither an
-// administrator's queue to an SMB printer nor one whose device was changed by hand is ever
-// deleted. The mark lives with the queue, so every user's Mapeo knows it, in any session.
+// What Mapeo writes as the description of a queue it makes.
+std::string Description(const std::string& queue, const netpath::UncPath& path) {
+    return queue + ": \\\\" + path.server + "\\" + path.share + MarkTail();
+}
+
+// The description is Mapeo's mark on its queues. A queue is taken for this user's Mapeo's only
+// when the mark is there, names this user, and names the very printer its device prints to, so
+// neither an administrator's queue to an SMB printer, nor one whose device was changed by hand,
+// nor another user's (whose jobs would go with it) is ever deleted. A mark without a user, as
+// older versions wrote, proves no owner and is left alone too.
 bool MadeByMapeo(const std::string& queue, const char* info, const char* device) {
     if (!info || !device)
         return false;
-    const std::string_view text(info), tail = " (Mapeo)";
+    const std::string tailText = MarkTail();
+    const std::string_view text(info), tail = tailText;
     const std::string head = queue + ": ";
     if (text.size() <= head.size() + tail.size() || text.substr(0, head.size()) != head ||
         text.substr(text.size() - tail.size()) != tail)
@@ -103,12 +121,25 @@ bool MadeByMapeo(const std::string& queue, const char* info, const char* device)
     if (!path || !path->folder.empty() || Description(queue, *path) != text)
         return false;
     const auto uri = smburi::ShareUri(path->server, path->share);
-    return uri && *uri == device;
+    if (uri && *uri == device)
+        return true;
+    // Made while the server was reached at the IPv4 address it announced, which a later
+    // process need not know: the same share at an address literal is still this queue's.
+    const std::string_view d(device), scheme = "smb://";
+    if (d.substr(0, scheme.size()) != scheme)
+        return false;
+    const std::string host(d.substr(scheme.size(), d.find('/', scheme.size()) - scheme.size()));
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1)
+        return false;
+    const auto atAddress = smburi::ShareUri(host, path->share);
+    return atAddress && *atAddress == device;
 }
 
 enum class Queue { Missing, Ours, Foreign, Unknown };
 
-Queue FindQueue(http_t* http, const std::string& queue) {
+// `mark`, when given, receives the description of a queue of ours.
+Queue FindQueue(http_t* http, const std::string& queue, std::string* mark = nullptr) {
     ipp_t* req = NewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, queue);
     static const char* const wanted[] = {"device-uri", "printer-info"};
     ippAddStrings(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
@@ -121,10 +152,27 @@ Queue FindQueue(http_t* http, const std::string& queue) {
         return Queue::Unknown;
     ipp_attribute_t* uri = ippFindAttribute(response.get(), "device-uri", IPP_TAG_URI);
     ipp_attribute_t* info = ippFindAttribute(response.get(), "printer-info", IPP_TAG_TEXT);
-    return MadeByMapeo(queue, info ? ippGetString(info, 0, nullptr) : nullptr,
-                       uri ? ippGetString(uri, 0, nullptr) : nullptr)
-               ? Queue::Ours
-               : Queue::Foreign;
+    const char* text = info ? ippGetString(info, 0, nullptr) : nullptr;
+    if (!MadeByMapeo(queue, text, uri ? ippGetString(uri, 0, nullptr) : nullptr))
+        return Queue::Foreign;
+    if (mark)
+        *mark = text;
+    return Queue::Ours;
+}
+
+// Whether the queue holds a job not yet printed (held, waiting for a password, printing):
+// deleting the queue would lose it. 2401 when there is one.
+DWORD CheckNoUnfinishedJobs(http_t* http, const std::string& queue) {
+    ipp_t* req = NewRequest(IPP_OP_GET_JOBS, queue);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+    ippAddInteger(req, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "limit", 1);
+    ippAddString(req, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-id");
+    Ipp response(cupsDoRequest(http, req, "/"));
+    if (const DWORD r = Code(cupsLastError()); r != NO_ERROR || !response)
+        return r != NO_ERROR ? r : ERROR_NO_NETWORK;
+    return ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) ? ERROR_OPEN_FILES
+                                                                       : NO_ERROR;
 }
 
 }  // namespace
@@ -136,11 +184,16 @@ DWORD ConnectPort(const std::string& queue, const netpath::UncPath& path) {
     Http http = Connect();
     if (!http)
         return ERROR_NO_NETWORK;
-    switch (FindQueue(http.get(), queue)) {
+    std::string mark;
+    switch (FindQueue(http.get(), queue, &mark)) {
         case Queue::Missing:
             break;
         case Queue::Unknown:
             return Code(cupsLastError());
+        case Queue::Ours:
+            // At start-up a port whose cancel was refused for unfinished jobs is connected
+            // again to the same printer: that is no failure.
+            return mark == Description(queue, path) ? NO_ERROR : ERROR_ALREADY_ASSIGNED;
         default:
             return ERROR_ALREADY_ASSIGNED;
     }
@@ -168,6 +221,8 @@ DWORD CancelPort(const std::string& queue) {
         return ERROR_NO_NETWORK;
     switch (FindQueue(http.get(), queue)) {
         case Queue::Ours:
+            if (const DWORD r = CheckNoUnfinishedJobs(http.get(), queue); r != NO_ERROR)
+                return r;
             return Send(http.get(), NewRequest(IPP_OP_CUPS_DELETE_PRINTER, queue));
         case Queue::Unknown:
             return Code(cupsLastError());

@@ -2,8 +2,10 @@
 
 #include <libsmbclient.h>
 
+#include <QCoreApplication>
 #include <QString>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -50,6 +52,59 @@ struct Answers {
     std::vector<Found> dnsSd;
 };
 
+// The rounds' workers. The window does not wait for a worker past its deadline, but a worker
+// uses Qt's event loops and network access, which must not outlive the application object: the
+// workers still running are joined when it goes (or at exit without one). Each is bounded by
+// its round's deadline, bar a system bus that does not answer.
+class Workers {
+public:
+    static Workers& Instance() {
+        static Workers workers;
+        return workers;
+    }
+    ~Workers() { JoinAll(); }
+
+    void Start(std::function<void()> work) {
+        const std::lock_guard lock(mutex_);
+        if (!routineAdded_) {
+            qAddPostRoutine([] { Instance().JoinAll(); });
+            routineAdded_ = true;
+        }
+        // Those that have ended are let go, so that the list stays short.
+        std::erase_if(running_, [](Worker& w) {
+            if (!*w.done)
+                return false;
+            w.thread.join();
+            return true;
+        });
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        running_.push_back({std::thread([work = std::move(work), done] {
+                                work();
+                                *done = true;
+                            }),
+                            done});
+    }
+
+    void JoinAll() {
+        std::vector<Worker> all;
+        {
+            const std::lock_guard lock(mutex_);
+            all.swap(running_);
+        }
+        for (Worker& w : all)
+            w.thread.join();
+    }
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex mutex_;
+    std::vector<Worker> running_;
+    bool routineAdded_ = false;
+};
+
 // The last round, kept for the workgroup level below the provider that ran it.
 struct LastRound {
     std::mutex mutex;
@@ -92,7 +147,7 @@ std::vector<Found> Combine(const std::vector<Found>& wsDiscovery, const std::vec
             const auto same = std::find_if(
                 out.begin(), out.end(), [&](const Found& o) { return SameName(o.name, f.name); });
             if (same != out.end()) {
-                if (same->address.empty())
+                if (!f.address.empty())
                     same->address = f.address;
             } else if (out.size() < MaxServers) {
                 out.push_back(f);
@@ -147,22 +202,22 @@ int ListWorkgroups(const Lister& smb1, std::vector<Entry>& entries) {
     const Clock::time_point started = Clock::now();
     const Clock::time_point workerDeadline = started + AnswerWait - WorkerMargin;
     auto answers = std::make_shared<Answers>();
-    // Detached: a worker that overruns (a system bus that never answers) finishes on its own
-    // and hands its answer to nobody.
-    std::thread([answers, workerDeadline] {
+    // A worker that overruns (a system bus that never answers) finishes on its own and hands
+    // its answer to nobody.
+    Workers::Instance().Start([answers, workerDeadline] {
         std::vector<Found> found = wsd::Discover(workerDeadline);
         const std::lock_guard lock(answers->mutex);
         answers->wsDiscovery = std::move(found);
         --answers->pending;
         answers->arrived.notify_all();
-    }).detach();
-    std::thread([answers, workerDeadline] {
+    });
+    Workers::Instance().Start([answers, workerDeadline] {
         std::vector<Found> found = dnssd::Browse(workerDeadline);
         const std::lock_guard lock(answers->mutex);
         answers->dnsSd = std::move(found);
         --answers->pending;
         answers->arrived.notify_all();
-    }).detach();
+    });
 
     const int e = smb1(entries);
     if (e != 0)
@@ -203,6 +258,9 @@ int ListServers(std::string_view workgroup, const Lister& smb1, std::vector<Entr
         e = smb1(entries);
     if (e != 0)
         entries.clear();
+    for (const Entry& entry : entries)
+        if (entry.kind == Entry::Server)
+            ShownByBrowsing(entry.name);
     if (n)
         AddServers(*n, workgroup, entries);
     return e != 0 && entries.empty() ? e : 0;

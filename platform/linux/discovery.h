@@ -45,8 +45,9 @@ inline constexpr std::size_t MaxGroupNameBytes = 63;
 // Letter case aside, the same name.
 bool SameName(std::string_view a, std::string_view b);
 
-// One entry per server name, WS-Discovery's before DNS-SD's (it knows the workgroup), an
-// address taken from whichever source gave one; at most MaxServers.
+// One entry per server name, WS-Discovery's before DNS-SD's (it knows the workgroup); the
+// address DNS-SD resolved wins over the address a WS-Discovery answer came from, which any
+// machine on the link can send; at most MaxServers.
 std::vector<Found> Combine(const std::vector<Found>& wsDiscovery, const std::vector<Found>& dnsSd);
 
 // Adds to a listing of workgroups those that only discovery knows, in name order.
@@ -70,7 +71,8 @@ using Lister = std::function<int(std::vector<smbenum::Entry>&)>;
 int ListWorkgroups(const Lister& smb1, std::vector<smbenum::Entry>& entries);
 
 // A workgroup level: smb1's servers (unless the last round showed SMB1 cannot list this
-// workgroup) plus those the last round placed in it.
+// workgroup) plus those the last round placed in it. The servers SMB1 lists are never
+// reached at an announced address (ShownByBrowsing).
 int ListServers(std::string_view workgroup, const Lister& smb1,
                 std::vector<smbenum::Entry>& entries);
 

@@ -15,60 +15,71 @@ namespace {
 // made-up names from growing it without end.
 constexpr std::size_t MaxRemembered = 4096;
 
-struct Announced {
-    std::string address;
-    std::optional<bool> nameResolves;  // not asked yet
+struct Known {
+    std::string ipv4;
+    bool browsed = false;  // listed by SMB1 browsing: never redirected
+    std::optional<bool> nameResolves;
 };
 
-struct Addresses {
+struct Hosts {
     std::mutex mutex;
-    std::map<QString, Announced> byName;  // case-folded name -> what was announced
+    std::map<QString, Known> byName;  // case-folded name -> what is known of it
 };
 
-Addresses& Learned() {
-    static Addresses addresses;
-    return addresses;
+Hosts& Learned() {
+    static Hosts hosts;
+    return hosts;
 }
 
 QString Key(const std::string& name) {
     return QString::fromUtf8(name).toCaseFolded();
 }
 
-// The hosts file and DNS, within the resolver's bound of about a second.
-bool NameResolves(const std::string& name) {
+Resolution ResolveName(const std::string& name) {
     CaresResolver resolver;
-    return !resolver.HostToAddress(QString::fromStdString(name)).isEmpty();
+    resolver.HostToAddress(QString::fromStdString(name));
+    switch (resolver.LastOutcome()) {
+        case CaresResolver::Outcome::Found:
+            return Resolution::Resolves;
+        case CaresResolver::Outcome::NoAnswer:
+        case CaresResolver::Outcome::Deadline:
+            return Resolution::NoAnswer;
+        default:
+            return Resolution::DoesNotResolve;  // no such name, no name server, not a name
+    }
 }
 
 }  // namespace
 
-std::string SmbHostFor(const std::string& server) {
-    return SmbHostFor(server, NameResolves);
+const Lookups& SystemLookups() {
+    static const Lookups lookups{ResolveName};
+    return lookups;
 }
 
-std::string SmbHostFor(const std::string& server,
-                       const std::function<bool(const std::string&)>& resolves) {
-    Addresses& a = Learned();
+std::string SmbHostFor(const std::string& server, const Lookups& lookups) {
+    Hosts& h = Learned();
     const QString key = Key(server);
-    std::string address;
+    Known k;
     {
-        const std::lock_guard lock(a.mutex);
-        const auto it = a.byName.find(key);
-        if (it == a.byName.end())
+        const std::lock_guard lock(h.mutex);
+        const auto it = h.byName.find(key);
+        if (it == h.byName.end() || it->second.browsed || it->second.ipv4.empty())
             return server;
-        if (it->second.nameResolves)
-            return *it->second.nameResolves ? server : it->second.address;
-        address = it->second.address;
+        k = it->second;
     }
     // Asked without the lock: a lookup may take its whole bound.
-    const bool named = resolves(server);
-    {
-        const std::lock_guard lock(a.mutex);
-        const auto it = a.byName.find(key);
-        if (it != a.byName.end() && it->second.address == address)
-            it->second.nameResolves = named;
+    if (!k.nameResolves) {
+        const Resolution r = lookups.name(server);
+        if (r == Resolution::NoAnswer)
+            return server;
+        k.nameResolves = r == Resolution::Resolves;
+        const std::lock_guard lock(h.mutex);
+        const auto it = h.byName.find(key);
+        // Kept only while it answers for the same announcement.
+        if (it != h.byName.end() && it->second.ipv4 == k.ipv4 && !it->second.browsed)
+            it->second.nameResolves = k.nameResolves;
     }
-    return named ? server : address;
+    return *k.nameResolves ? server : k.ipv4;
 }
 
 void RememberAddress(const std::string& server, const std::string& ipv4) {
@@ -76,12 +87,24 @@ void RememberAddress(const std::string& server, const std::string& ipv4) {
     if (server.empty() || !address.setAddress(QString::fromStdString(ipv4)) ||
         address.protocol() != QAbstractSocket::IPv4Protocol)
         return;
-    Addresses& a = Learned();
-    const std::lock_guard lock(a.mutex);
+    Hosts& h = Learned();
+    const std::lock_guard lock(h.mutex);
     const QString key = Key(server);
-    if (a.byName.size() >= MaxRemembered && !a.byName.count(key))
+    if (h.byName.size() >= MaxRemembered && !h.byName.count(key))
         return;
-    a.byName[key] = {address.toString().toStdString(), std::nullopt};
+    Known& k = h.byName[key];
+    k = {address.toString().toStdString(), k.browsed, std::nullopt};
+}
+
+void ShownByBrowsing(const std::string& server) {
+    if (server.empty())
+        return;
+    Hosts& h = Learned();
+    const std::lock_guard lock(h.mutex);
+    const QString key = Key(server);
+    if (h.byName.size() >= MaxRemembered && !h.byName.count(key))
+        return;
+    h.byName[key].browsed = true;
 }
 
 }  // namespace platform::discovery

@@ -46,18 +46,22 @@ using GPtr = std::unique_ptr<T, GUnref<T>>;
 // on one thread of its own whose context always runs; callers wait for it, within a bound.
 class GioThread {
 public:
+    using Clock = std::chrono::steady_clock;
+
     static GioThread& Instance() {
         static GioThread* thread = new GioThread;  // lives as long as the process
         return *thread;
     }
 
-    // Runs `job` on the GIO thread and returns its result, or `late` when it takes longer
-    // than `ms`; a late job is told so through its `abandoned` flag and cleans up itself.
-    // Meanwhile this thread runs what the job hands it through OnCaller (the dialog), and
-    // the time that takes does not count against `ms`.
+    // Runs `job` on the GIO thread and returns its result, or the job's late result (`late`
+    // unless it said otherwise) when it takes longer than `ms`; a late job is told so through
+    // its `abandoned` flag and cleans up itself. Meanwhile this thread runs what the job hands
+    // it through OnCaller, and time spent with the user does not count against `ms`.
     DWORD Call(std::function<DWORD(const std::atomic<bool>& abandoned)> job, int ms, DWORD late) {
         auto task = std::make_shared<Task>();
         task->job = std::move(job);
+        task->late = late;
+        task->deadline = Clock::now() + std::chrono::milliseconds(ms);
         auto* ref = new std::shared_ptr<Task>(task);
         g_main_context_invoke_full(
             context_, G_PRIORITY_DEFAULT,
@@ -73,32 +77,35 @@ public:
                 return G_SOURCE_REMOVE;
             },
             ref, [](gpointer data) { delete static_cast<std::shared_ptr<Task>*>(data); });
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         std::unique_lock lock(task->mutex);
         for (;;) {
             if (task->done)
                 return task->result;
             if (const std::function<void()>* work = std::exchange(task->handed, nullptr)) {
                 lock.unlock();
-                const auto started = std::chrono::steady_clock::now();
+                const auto started = Clock::now();
                 (*work)();
-                deadline += std::chrono::steady_clock::now() - started;
+                const auto spent = Clock::now() - started;
                 lock.lock();
+                if (task->userTime)
+                    task->deadline += spent;
                 task->handedDone = true;
                 task->changed.notify_all();
                 continue;
             }
-            if (task->changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+            if (task->changed.wait_until(lock, task->deadline) == std::cv_status::timeout &&
                 !task->done && !task->handed) {
                 task->abandoned = true;
-                return late;
+                return task->late;
             }
         }
     }
 
     // From a job on the GIO thread: runs `work` on the thread waiting in Call and returns
-    // once it has run. When that thread has given up waiting, nothing runs.
-    static void OnCaller(const std::function<void()>& work) {
+    // once it has run. When that thread has given up waiting, nothing runs. `userTime`: the
+    // work waits for the user (a dialog, the keyring's own password), and its time extends
+    // the bound; otherwise it is the job's own (a call to the server) and counts.
+    static void OnCaller(const std::function<void()>& work, bool userTime = true) {
         Task* t = current_;
         if (!t)
             return;
@@ -106,9 +113,27 @@ public:
         if (t->abandoned)
             return;
         t->handed = &work;
+        t->userTime = userTime;
         t->handedDone = false;
         t->changed.notify_all();
         t->changed.wait(lock, [t] { return t->handedDone; });
+    }
+
+    // From a job on the GIO thread: when its caller gives up waiting, as extended so far.
+    static Clock::time_point Deadline() {
+        Task* t = current_;
+        if (!t)
+            return Clock::now();
+        const std::lock_guard lock(t->mutex);
+        return t->deadline;
+    }
+
+    // From a job on the GIO thread: what its caller answers if it gives up from now on.
+    static void SetLate(DWORD late) {
+        if (Task* t = current_) {
+            const std::lock_guard lock(t->mutex);
+            t->late = late;
+        }
     }
 
 private:
@@ -119,7 +144,10 @@ private:
         std::condition_variable changed;
         bool done = false;
         DWORD result = NO_ERROR;
+        DWORD late = NO_ERROR;
+        Clock::time_point deadline;
         const std::function<void()>* handed = nullptr;
+        bool userTime = true;
         bool handedDone = false;
     };
     static inline thread_local Task* current_ = nullptr;
@@ -170,18 +198,20 @@ private:
 
 // Outlives a call that never calls back after its cancel; it is then simply not freed.
 struct MountState {
-    MountState(const netpath::UncPath& path, mountrecord::Record& held)
+    MountState(const netpath::UncPath& path, const std::string& host, mountrecord::Record& held)
         : server(path.server),
           share(path.share),
-          announced(discovery::SmbHostFor(path.server) != path.server),
-          identities(SystemCredentials(), path.server, path.share, false, announced),
+          announced(discovery::Redirected(path.server, host)),
+          identities(SystemCredentials(), path.server, path.share, false, false,
+                     announced ? host : std::string()),
           record(&held) {}
 
     bool done = false;
     GError* error = nullptr;
     std::string server, share;
-    // Reached at the address it announced: GVfs would look for, and save, the keyring's
-    // password under that address, so Mapeo offers and saves the one kept under the name.
+    // Reached at a host only an announcement led to: nothing saved under the name goes there
+    // (GVfs itself looks only for what was saved under that host), and nothing typed there
+    // is saved.
     bool announced;
     // GVfs offers the ticket and the keyring's password itself before it asks.
     identity::Sequence identities;
@@ -191,14 +221,49 @@ struct MountState {
     NetCredential offered;  // the last typed password, kept to learn why it was refused
     DWORD code = NO_ERROR;  // why the questions ended without an identity the server took
     gint64 pausedUs = 0;    // time spent in the dialog, which no bound counts
+    const gint64 startedUs = g_get_monotonic_time();
+
+    // Runs `work` with the user (the dialog, the keyring's own password) on the caller's
+    // thread, the mount record let go of meanwhile.
+    void WithUser(const std::function<void()>& work) {
+        if (record)
+            record->Release();
+        GioThread::OnCaller(work);
+        if (record)
+            record->Reacquire(GioThread::Deadline());
+    }
 };
 
-// The server refused a password: when it says why (locked, disabled, expired account), the
-// dialog is not shown again.
+// libsmbclient has no locks of its own here (this Samba's library does not provide
+// smbc_thread_posix) and the window's thread uses it for the browser and the printer check:
+// what the GIO thread asks of it runs there too, within the bound of the caller's wait.
+// The server has just answered GVfs, so a live one answers again in milliseconds: `capMs`
+// keeps a dead one from doubling the wait.
+template <typename Work>
+void OnCallerWithLibsmbclient(int capMs, const Work& work) {
+    using std::chrono::milliseconds;
+    const auto left =
+        std::chrono::duration_cast<milliseconds>(GioThread::Deadline() - GioThread::Clock::now());
+    const long long ms = std::min<long long>(left.count() - 500, capMs);
+    if (ms >= 500)
+        GioThread::OnCaller([&] { work(int(ms)); }, false);
+}
+
+// Why the server refused the password just typed (locked, disabled, expired account), when
+// it says so.
+DWORD WhyRefused(const MountState& st) {
+    DWORD why = NO_ERROR;
+    OnCallerWithLibsmbclient(ServerTimeoutMs, [&](int ms) {
+        why = smbauth::WhyRefused(st.server, st.share, st.offered, ms);
+    });
+    return why;
+}
+
+// The server refused a password: when it says why, the dialog is not shown again.
 void LearnWhyRefused(MountState* st) {
     if (st->identities.Last() != identity::Source::Typed)
         return;
-    if (const DWORD why = smbauth::WhyRefused(st->server, st->share, st->offered))
+    if (const DWORD why = WhyRefused(*st))
         st->identities.Stop(why);
 }
 
@@ -208,13 +273,7 @@ void OnAskPassword(GMountOperation* op, const char*, const char*, const char* do
     LearnWhyRefused(st);
     const gint64 asked = g_get_monotonic_time();
     identity::Offer offer;
-    const auto onCaller = [st](const std::function<void()>& work) {
-        if (st->record)
-            st->record->Release();
-        GioThread::OnCaller(work);
-        if (st->record)
-            st->record->Reacquire();
-    };
+    const auto onCaller = [st](const std::function<void()>& work) { st->WithUser(work); };
     const bool more = st->identities.Next(flags & G_ASK_PASSWORD_ANONYMOUS_SUPPORTED,
                                           domain ? domain : "", onCaller, &offer);
     st->pausedUs += g_get_monotonic_time() - asked;
@@ -234,8 +293,7 @@ void OnAskPassword(GMountOperation* op, const char*, const char*, const char* do
     if (!offer.cred.domain.empty())
         g_mount_operation_set_domain(op, offer.cred.domain.c_str());
     g_mount_operation_set_password(op, offer.cred.password.c_str());
-    // GVfs saves it in the keyring itself, and only once the server has taken it; under an
-    // announced address Mapeo saves it under the name instead (Mount).
+    // GVfs saves it in the keyring itself, and only once the server has taken it.
     const bool gvfsSaves =
         offer.save && !st->announced && (flags & G_ASK_PASSWORD_SAVING_SUPPORTED);
     g_mount_operation_set_password_save(
@@ -252,8 +310,55 @@ void OnAskQuestion(GMountOperation* op, const char*, const char**, gpointer) {
     g_mount_operation_reply(op, G_MOUNT_OPERATION_ABORTED);
 }
 
-bool Contains(const char* message, const char* what) {
-    return message && std::strstr(message, what) != nullptr;
+// GVfs tells most failures only in its message, in the session's language: the server is
+// asked again through libsmbclient, as the identity GVfs offered last (the one typed, guest,
+// or GVfs's own: the ticket, its keyring entry, guest), until one gets past the logon.
+DWORD WhyMountFailed(MountState& st) {
+    using identity::Source;
+    // GVfs gives up on a server that does not answer after a time-out of that length: asking
+    // it once more would only double the wait.
+    const gint64 tookUs = g_get_monotonic_time() - st.startedUs - st.pausedUs;
+    if (tookUs >= gint64(ServerTimeoutMs - 500) * 1000)
+        return ERROR_BAD_NETPATH;
+    std::vector<Source> tries;
+    if (st.identities.Last() == Source::Typed || st.identities.Last() == Source::Guest) {
+        tries = {st.identities.Last()};
+    } else {
+        // No ticket or saved password goes to an announced address (see identity.h).
+        if (!st.announced && SystemCredentials().HasTicket())
+            tries.push_back(Source::Ticket);
+        if (!st.announced)
+            tries.push_back(Source::Saved);
+        tries.push_back(Source::Guest);
+    }
+    smbauth::Probe probe{EIO, NO_ERROR};
+    for (const Source source : tries) {
+        NetCredential saved;
+        if (source == Source::Saved) {
+            st.WithUser([&] { SystemCredentials().Store().CredReadA(st.server, saved); });
+            if (saved.user.empty())
+                continue;
+        }
+        const NetCredential& cred = source == Source::Typed ? st.offered : saved;
+        OnCallerWithLibsmbclient(2000, [&](int ms) {
+            probe = smbauth::ProbeShare(st.server, st.share, source, cred, ms);
+        });
+        if (probe.error != EACCES && probe.error != EPERM)
+            break;
+    }
+    if (probe.reason != NO_ERROR)
+        return probe.reason;  // a locked, disabled or expired account
+    switch (probe.error) {
+        case ENOENT:
+        case ENODEV:
+        case ENOTDIR:
+            return ERROR_BAD_NET_NAME;
+        case EACCES:
+        case EPERM:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_BAD_NETPATH;
+    }
 }
 
 DWORD MountError(MountState& st) {
@@ -288,25 +393,14 @@ DWORD MountError(MountState& st) {
     }
     if (e->domain == G_DBUS_ERROR)
         return ERROR_NO_NETWORK;
-    // The SMB back end tells most failures only in its message.
-    const char* m = e->message;
-    // A locked or expired account ends GVfs's questions with EINVAL.
-    if (Contains(m, "Invalid argument") && st.identities.Last() == identity::Source::Typed) {
-        if (const DWORD why = smbauth::WhyRefused(st.server, st.share, st.offered))
-            return why;
-    }
-    if (Contains(m, "No such file or directory") || Contains(m, "not found"))
-        return ERROR_BAD_NET_NAME;
-    if (Contains(m, "Permission denied") || Contains(m, "Access denied") ||
-        Contains(m, "Logon failure"))
-        return ERROR_ACCESS_DENIED;
-    return ERROR_BAD_NETPATH;
+    return WhyMountFailed(st);
 }
 
 // `made` tells whether this call mounted the share; "already mounted" is someone else's mount.
-DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& record, bool* made) {
+DWORD Mount(GFile* share, const netpath::UncPath& path, const std::string& host,
+            mountrecord::Record& record, bool* made) {
     *made = false;
-    auto* st = new MountState(path, record);
+    auto* st = new MountState(path, host, record);
     BoundedCall call;
     GPtr<GMountOperation> op(g_mount_operation_new());
     g_signal_connect(op.get(), "ask-password", G_CALLBACK(OnAskPassword), st);
@@ -328,8 +422,9 @@ DWORD Mount(GFile* share, const netpath::UncPath& path, mountrecord::Record& rec
     }
     const DWORD r = st->error ? MountError(*st) : NO_ERROR;
     *made = !st->error;
-    if (r == NO_ERROR)
-        st->identities.Accepted(st->announced, GioThread::OnCaller);
+    if (r == NO_ERROR)  // GVfs saved what the user asked it to keep
+        st->identities.Accepted(
+            false, [](const std::function<void()>& work) { GioThread::OnCaller(work); });
     if (st->error)
         g_error_free(st->error);
     delete st;
@@ -467,7 +562,7 @@ bool LinksTo(const std::string& link, GFile* share, const std::string& folder) {
 
 DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
                          const netpath::UncPath& path, const std::string& uri,
-                         const std::atomic<bool>& abandoned) {
+                         const std::string& host, const std::atomic<bool>& abandoned) {
     record.KeepOnly(MountedRoots());
     const std::string link = LinkPath(drive);
     GPtr<GFile> share(g_file_new_for_uri(uri.c_str()));
@@ -481,7 +576,7 @@ DWORD ConnectOnGioThread(mountrecord::Record& record, const std::string& drive,
     }
 
     bool made = false;
-    const DWORD r = Mount(share.get(), path, record, &made);
+    const DWORD r = Mount(share.get(), path, host, record, &made);
     if (r != NO_ERROR) {
         record.Save();
         return r;
@@ -546,6 +641,7 @@ DWORD CancelOnGioThread(mountrecord::Record& record, const std::string& drive, b
         record.Save();
         return ERROR_ACCESS_DENIED;
     }
+    GioThread::SetLate(NO_ERROR);
     if (unmount && Unmount(root))
         record.Remove(root);
     record.Save();
@@ -558,14 +654,16 @@ DWORD ConnectDrive(const std::string& drive, const netpath::UncPath& path) {
     const auto uri = smburi::ShareUri(path.server, path.share);
     if (!uri)
         return ERROR_BAD_NET_NAME;
-    // Taken here, kept by a call that outlives its wait until it ends, and let go before the
-    // caller hears the result: a process forked later must not inherit the lock.
-    auto record = std::make_unique<mountrecord::Record>();
     return GioThread::Instance().Call(
-        [held = std::shared_ptr(std::move(record)), drive, path,
-         uri = *uri](const std::atomic<bool>& abandoned) mutable {
-            const auto record = std::move(held);
-            return ConnectOnGioThread(*record, drive, path, uri, abandoned);
+        [drive, path, uri = *uri,
+         host = discovery::SmbHostFor(path.server)](const std::atomic<bool>& abandoned) {
+            // Taken here, not by the caller, so that no wait for it (another Mapeo's call, a
+            // job of ours the caller gave up on) ever holds the window; let go before the
+            // caller hears the result, so that a process forked later does not inherit it.
+            mountrecord::Record record(GioThread::Deadline());
+            if (record.TimedOut())
+                return ERROR_BAD_NETPATH;
+            return ConnectOnGioThread(record, drive, path, uri, host, abandoned);
         },
         MountTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }
@@ -575,15 +673,16 @@ DWORD CancelDrive(const std::string& drive, bool force) {
     // Nothing to decide for a device without a link, as most rows are at start-up.
     if (::lstat(LinkPath(drive).c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return ERROR_NOT_CONNECTED;
-    auto record = std::make_unique<mountrecord::Record>();
-    // A cancel that outlives its wait is almost always an unmount after the link is gone.
+    // A cancel that outlives its wait has happened only once its link is gone (the unmount
+    // may still be under way); before that nothing may be promised.
     return GioThread::Instance().Call(
-        [held = std::shared_ptr(std::move(record)), drive,
-         force](const std::atomic<bool>&) mutable {
-            const auto record = std::move(held);
-            return CancelOnGioThread(*record, drive, force);
+        [drive, force](const std::atomic<bool>&) {
+            mountrecord::Record record(GioThread::Deadline());
+            if (record.TimedOut())
+                return ERROR_BAD_NETPATH;
+            return CancelOnGioThread(record, drive, force);
         },
-        ServerTimeoutMs + 1500, NO_ERROR);
+        ServerTimeoutMs + 1500, ERROR_BAD_NETPATH);
 }
 
 }  // namespace platform::netbackends

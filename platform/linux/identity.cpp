@@ -21,11 +21,16 @@ std::string Lower(std::string s) {
 
 namespace {
 
+// The server of "\\server\share", with the host it is reached at when an announcement led
+// there ("\\server\share (host)"): an answer typed for the one is never given to the other.
 std::string ServerOf(const std::string& target) {
     const std::size_t start = target.find_first_not_of('\\');
     if (start == std::string::npos)
         return {};
-    return Lower(target.substr(start, target.find('\\', start) - start));
+    const std::size_t at = target.back() == ')' ? target.rfind(" (") : std::string::npos;
+    const std::string path = target.substr(start, at == std::string::npos ? at : at - start);
+    return Lower(path.substr(0, path.find('\\'))) +
+           (at == std::string::npos ? std::string() : Lower(target.substr(at)));
 }
 
 // The system's service. While a restore runs it stands between the back ends and the
@@ -112,12 +117,13 @@ std::string TargetName(const std::string& server, const std::string& share) {
 }
 
 Sequence::Sequence(Credentials& credentials, std::string server, std::string share, bool ticket,
-                   bool saved)
+                   bool saved, std::string reachedAt)
     : credentials_(credentials),
       server_(std::move(server)),
-      target_(TargetName(server_, share)),
-      ticket_(ticket),
-      saved_(saved) {}
+      target_(TargetName(server_, share) + (reachedAt.empty() ? "" : " (" + reachedAt + ")")),
+      ticket_(ticket && reachedAt.empty()),
+      saved_(saved && reachedAt.empty()),
+      redirected_(!reachedAt.empty()) {}
 
 Sequence::~Sequence() = default;
 
@@ -144,7 +150,7 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
                 break;
             case Stage::Saved:
                 stage_ = Stage::Guest;
-                if (saved_ && credentials_.Store().CredReadA(server_, offer->cred) == NO_ERROR) {
+                if (saved_ && ReadSaved(ui, offer->cred)) {
                     user_ = offer->cred.user;
                     domain_ = offer->cred.domain;
                     offer->source = last_ = Source::Saved;
@@ -167,9 +173,9 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
                 // A refused answer, typed or saved, is shown again with its user name.
                 DWORD authError =
                     last_ == Source::Typed || savedSeen_ ? ERROR_LOGON_FAILURE : NO_ERROR;
-                if (user_.empty() && !saved_ && last_ != Source::Typed) {
+                if (user_.empty() && !saved_ && !redirected_ && last_ != Source::Typed) {
                     NetCredential saved;
-                    if (credentials_.Store().CredReadA(server_, saved) == NO_ERROR) {
+                    if (ReadSaved(ui, saved)) {
                         user_ = saved.user;
                         domain_ = saved.domain;
                         authError = ERROR_LOGON_FAILURE;  // the caller tried it already
@@ -207,12 +213,19 @@ bool Sequence::Next(bool guest, const std::string& workgroup, const UiRunner& ui
     return false;
 }
 
+bool Sequence::ReadSaved(const UiRunner& ui, NetCredential& cred) {
+    // A locked keyring asks the user for its own password: that is time with the user.
+    DWORD r = ERROR_NOT_FOUND;
+    ui([&] { r = credentials_.Store().CredReadA(server_, cred); });
+    return r == NO_ERROR;
+}
+
 void Sequence::Accepted(bool saveHere, const UiRunner& ui) {
     if (last_ == Source::Typed) {
         if (CredentialPrompt* prompt = credentials_.Prompt())
             ui([&] { prompt->CredUIConfirmCredentialsA(target_, 1); });
-        if (saveHere && save_)
-            credentials_.Store().CredWriteA(server_, typed_);
+        if (saveHere && save_ && !redirected_)
+            ui([&] { credentials_.Store().CredWriteA(server_, typed_); });
     }
     typed_ = {};
 }

@@ -34,16 +34,20 @@ std::string Lower(std::string s);
 class Sequence {
 public:
     // `ticket` and `saved`: whether this caller offers those sources itself (GVfs tries both
-    // on its own before it asks).
+    // on its own before it asks). `reachedAt`: the host the server is reached at when only an
+    // announcement led there (see discovery_hosts.h); such a host may be anybody's, so it is
+    // offered neither ticket nor saved password, the dialog names it beside the server
+    // ("\\NAS\datos (192.0.2.5)"), and what is typed there is never saved under the name.
     Sequence(Credentials& credentials, std::string server, std::string share, bool ticket,
-             bool saved);
+             bool saved, std::string reachedAt = {});
     ~Sequence();
     Sequence(const Sequence&) = delete;
     Sequence& operator=(const Sequence&) = delete;
 
     // The identity to offer next, the previous offer (if any) having been refused. `guest`:
     // whether the server may be offered guest now; `workgroup`: the domain the dialog shows
-    // when nothing better is known. False when nothing is left; Code() then says why.
+    // when nothing better is known. False when nothing is left; Code() then says why. The
+    // dialog and the keyring (which may ask for its own password) are used through `ui`.
     bool Next(bool guest, const std::string& workgroup, const UiRunner& ui, Offer* offer);
     // The server said why it refused (locked, disabled, expired account): no use asking again.
     void Stop(DWORD code) { stopped_ = code_ = code; }
@@ -60,11 +64,14 @@ public:
 private:
     enum class Stage { Ticket, Saved, Guest, Ask, Done };
 
+    bool ReadSaved(const UiRunner& ui, NetCredential& cred);
+
     Credentials& credentials_;
     std::string server_;
     std::string target_;
     bool ticket_;
     bool saved_;
+    bool redirected_;
     Stage stage_ = Stage::Ticket;
     Source last_ = Source::None;
     DWORD code_ = ERROR_LOGON_FAILURE;

@@ -7,12 +7,15 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace platform::mountrecord {
 namespace {
 
-// The runtime folder is the user's own (0700) and goes with the session, as GVfs mounts do.
+// The runtime folder goes with the session, as GVfs mounts do. Mapeo's folder in it must be
+// the user's own and private: where XDG_RUNTIME_DIR is a shared folder (/tmp after su), another
+// user could otherwise plant a record naming the user's own mounts, or a link to one.
 std::string RecordFolder() {
     const char* run = std::getenv("XDG_RUNTIME_DIR");
     if (!run || run[0] != '/')
@@ -20,7 +23,13 @@ std::string RecordFolder() {
     const std::string folder = std::string(run) + "/mapeo";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
-    return folder;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {};
+    const bool own = ::fstat(fd, &st) == 0 && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+    ::close(fd);
+    return own ? folder : std::string();
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -38,31 +47,43 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-Record::Record() : folder_(RecordFolder()) {
+Record::Record(Clock::time_point until) : folder_(RecordFolder()) {
     if (folder_.empty())
         return;
-    lock_ = ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (Lock())
+    lock_ =
+        ::open((folder_ + "/mounts.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (Lock(until))
         Load();
 }
 
-bool Record::Lock() {
+bool Record::Lock(Clock::time_point until) {
     if (lock_ < 0)
         return false;
-    while (::flock(lock_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    for (;;) {
+        if (::flock(lock_, LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+            timedOut_ = false;
+            return true;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK) {
             ::close(lock_);
             lock_ = -1;
             return false;
         }
+        if (Clock::now() >= until) {
+            timedOut_ = true;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return true;
 }
 
 void Record::Load() {
     roots_.clear();
     changed_ = false;
-    const int fd = ::open((folder_ + "/mounts").c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open((folder_ + "/mounts").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     std::string text;
@@ -88,15 +109,18 @@ void Record::Load() {
 }
 
 void Record::Release() {
-    if (lock_ < 0)
+    if (!held_)
         return;
     Save();
     ::flock(lock_, LOCK_UN);
+    held_ = false;
 }
 
-void Record::Reacquire() {
-    if (Lock())
+void Record::Reacquire(Clock::time_point until) {
+    if (!held_ && Lock(until))
         Load();
+    else if (!held_)
+        roots_.clear();  // not Mapeo's to decide on without the lock
 }
 
 Record::~Record() {
@@ -106,7 +130,7 @@ Record::~Record() {
 
 void Record::Add(const std::string& root) {
     // One root a line: a root that cannot be written so is simply never taken for Mapeo's.
-    if (lock_ < 0 || root.empty() || root[0] != '/' || root.find('\n') != std::string::npos)
+    if (!held_ || root.empty() || root[0] != '/' || root.find('\n') != std::string::npos)
         return;
     changed_ = roots_.insert(root).second || changed_;
 }
@@ -129,7 +153,7 @@ void Record::KeepOnly(const std::set<std::string>& mounted) {
 bool Record::Save() {
     if (!changed_)
         return true;
-    if (lock_ < 0)
+    if (!held_)
         return false;
     std::string text;
     for (const std::string& root : roots_)

@@ -29,27 +29,38 @@ bool Under(std::string_view link, std::string_view path) {
            (link.size() == path.size() || link[path.size()] == '/');
 }
 
+// Whether a link in the folder `name` of a process's /proc folder points under `path`.
+bool AnyLinkUnder(int dir, const char* name, std::string_view path) {
+    const int links = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (links < 0)
+        return false;
+    DIR* list = ::fdopendir(links);
+    if (!list) {
+        ::close(links);
+        return false;
+    }
+    bool under = false;
+    while (const dirent* e = ::readdir(list)) {
+        if (e->d_name[0] != '.' && Under(LinkAt(links, e->d_name), path)) {
+            under = true;
+            break;
+        }
+    }
+    ::closedir(list);
+    return under;
+}
+
 bool ProcessUses(int proc, const char* pid, std::string_view path) {
     const int dir = ::openat(proc, pid, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return false;
     struct stat st {};
     bool uses = false;
-    // Only the user's own processes: they are the ones the user can lose work in.
+    // Only the user's own processes: they are the ones the user can lose work in. Open files,
+    // and files mapped into memory with their descriptor closed (a database, a library).
     if (::fstat(dir, &st) == 0 && st.st_uid == ::getuid()) {
-        uses = Under(LinkAt(dir, "cwd"), path) || Under(LinkAt(dir, "exe"), path);
-        const int fds = uses ? -1 : ::openat(dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (DIR* list = fds >= 0 ? ::fdopendir(fds) : nullptr) {
-            while (const dirent* e = ::readdir(list)) {
-                if (e->d_name[0] != '.' && Under(LinkAt(fds, e->d_name), path)) {
-                    uses = true;
-                    break;
-                }
-            }
-            ::closedir(list);
-        } else if (fds >= 0) {
-            ::close(fds);
-        }
+        uses = Under(LinkAt(dir, "cwd"), path) || Under(LinkAt(dir, "exe"), path) ||
+               AnyLinkUnder(dir, "fd", path) || AnyLinkUnder(dir, "map_files", path);
     }
     ::close(dir);
     return uses;

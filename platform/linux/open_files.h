@@ -11,8 +11,8 @@ namespace platform::openfiles {
 // looked at, so a network file system mounted there is never asked.
 std::string KernelPath(const std::string& root, const std::string& inside = {});
 
-// True when a process of this user has an open file, its working folder or its program at or
-// under `kernelPath`.
+// True when a process of this user has an open file, a file mapped into its memory, its working
+// folder or its program at or under `kernelPath`.
 bool InUse(const std::string& kernelPath);
 
 }  // namespace platform::openfiles

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "platform/linux/discovery_hosts.h"
-#include "platform/linux/smb_enum_client.h"
 #include "platform/linux/smb_uri.h"
 
 namespace platform::smbauth {
@@ -200,7 +199,8 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
         return {EACCES, ERROR_CANCELLED, Source::None};
     }
 
-    identity::Sequence sequence(credentials, server, share, !IsAddress(host), true);
+    identity::Sequence sequence(credentials, server, share, !IsAddress(host), true,
+                                discovery::Redirected(server, host) ? host : std::string());
     identity::Offer offer;
     const char* workgroup = smbc_getWorkgroup(ctx);
     bool tried = false;
@@ -237,31 +237,40 @@ Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string
     return result;
 }
 
-DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred) {
-    if (cred.user.empty())
-        return NO_ERROR;
+Probe ProbeShare(const std::string& server, const std::string& share, Source source,
+                 const NetCredential& cred, int timeoutMs) {
+    const bool password = source == Source::Saved || source == Source::Typed;
+    if (password && cred.user.empty())
+        return {EACCES, NO_ERROR};
     const auto uri = smburi::ShareUri(server, share);
     if (!uri)
-        return NO_ERROR;
+        return {EINVAL, NO_ERROR};
     Book book;
-    book.trying_.emplace(Lower(discovery::SmbHostFor(server)),
-                         Book::Answer{Source::Typed, cred.Copy()});
+    book.trying_.emplace(Lower(discovery::SmbHostFor(server)), Book::Answer{source, cred.Copy()});
     SMBCCTX* ctx = smbc_new_context();
     if (!ctx)
-        return NO_ERROR;
+        return {ENOMEM, NO_ERROR};
     smbc_setDebug(ctx, 0);
-    smbc_setTimeout(ctx, smbclient::CallTimeoutMs);
+    smbc_setTimeout(ctx, timeoutMs);
     Attach(ctx, &book);
-    DWORD code = NO_ERROR;
+    Probe probe{ENOMEM, NO_ERROR};
     if (smbc_init_context(ctx)) {
-        Configure(ctx, Source::Typed, false);
-        ReasonWatch watch(ctx, true);
-        if (SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str()))
+        Configure(ctx, source, source == Source::Ticket);
+        ReasonWatch watch(ctx, password);
+        errno = 0;
+        SMBCFILE* dir = smbc_getFunctionOpendir(ctx)(ctx, uri->c_str());
+        probe.error = dir ? 0 : errno ? errno : EIO;
+        if (dir)
             smbc_getFunctionClosedir(ctx)(ctx, dir);
-        code = watch.reason.code;
+        probe.reason = watch.reason.code;
     }
     smbc_free_context(ctx, 1);
-    return code;
+    return probe;
+}
+
+DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred,
+                 int timeoutMs) {
+    return ProbeShare(server, share, Source::Typed, cred, timeoutMs).reason;
 }
 
 }  // namespace platform::smbauth

@@ -1,6 +1,7 @@
 // The user's identity for libsmbclient: a context asks for credentials through a callback
 // whenever it opens a connection, and a call that the server refuses is tried again with the
-// next identity (see identity.h).
+// next identity (see identity.h). libsmbclient keeps process-wide state without locks here
+// (its log level and callback among them): every call runs on the window's thread.
 #pragma once
 
 #include <libsmbclient.h>
@@ -19,6 +20,13 @@ struct Result {
     int error = 0;          // 0, or the errno of the last attempt
     DWORD code = NO_ERROR;  // when no identity was taken: why (1326, 1223, a locked account...)
     identity::Source source = identity::Source::None;  // the identity the server took
+};
+
+// One opening of a share: 0 or the errno libsmbclient gives, and the server's reason when it
+// refuses a password (see WhyRefused).
+struct Probe {
+    int error = 0;
+    DWORD reason = NO_ERROR;
 };
 
 // What one or more contexts answer when they ask for credentials: per server, the identity
@@ -49,7 +57,8 @@ private:
 
     friend Result Run(SMBCCTX*, Book&, Credentials&, const std::string&, const std::string&,
                       const std::function<int()>&);
-    friend DWORD WhyRefused(const std::string&, const std::string&, const NetCredential&);
+    friend Probe ProbeShare(const std::string&, const std::string&, identity::Source,
+                            const NetCredential&, int);
 };
 
 // Makes `ctx` answer its questions from `book`; call before smbc_init_context.
@@ -61,9 +70,15 @@ void Attach(SMBCCTX* ctx, Book* book);
 Result Run(SMBCCTX* ctx, Book& book, Credentials& credentials, const std::string& server,
            const std::string& share, const std::function<int()>& op);
 
-// Why the server refuses `cred` for `share` when it says so: ERROR_ACCOUNT_LOCKED_OUT,
-// ERROR_ACCOUNT_DISABLED, ERROR_ACCOUNT_EXPIRED, ERROR_PASSWORD_EXPIRED or
-// ERROR_PASSWORD_MUST_CHANGE; NO_ERROR when it gives no such reason.
-DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred);
+// What the server answers, within `timeoutMs`, when `share` is opened once as `source`
+// (with `cred` for a password): Probe's errno and reason.
+Probe ProbeShare(const std::string& server, const std::string& share, identity::Source source,
+                 const NetCredential& cred, int timeoutMs);
+
+// Why the server refuses `cred` for `share` when it says so within `timeoutMs`:
+// ERROR_ACCOUNT_LOCKED_OUT, ERROR_ACCOUNT_DISABLED, ERROR_ACCOUNT_EXPIRED,
+// ERROR_PASSWORD_EXPIRED or ERROR_PASSWORD_MUST_CHANGE; NO_ERROR when it gives no such reason.
+DWORD WhyRefused(const std::string& server, const std::string& share, const NetCredential& cred,
+                 int timeoutMs);
 
 }  // namespace platform::smbauth

@@ -137,6 +137,8 @@ public:
         return open_.erase(handle) ? NO_ERROR : ERROR_INVALID_HANDLE;
     }
 
+    void ForgetCredentials() override { smbclient::ForgetIdentities(); }
+
 private:
     // The listing is taken whole when the enumeration opens, so a failure is reported by
     // the open, and handed out piece by piece afterwards.

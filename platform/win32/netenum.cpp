@@ -60,6 +60,10 @@ public:
     }
 
     DWORD WNetCloseEnum(HANDLE handle) override { return ::WNetCloseEnum(handle); }
+
+    // The system enumerates and reads folders as the signed-in user: Mapeo hands it no
+    // password, so there is none of ours to forget.
+    void ForgetCredentials() override {}
 };
 
 }  // namespace

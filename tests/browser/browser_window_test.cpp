@@ -203,6 +203,9 @@ TEST_F(BrowserWindowTest,
     QApplication::sendEvent(&window, &close);
     EXPECT_TRUE(close.isAccepted());
     ExpectTintOnly(-1);
+    EXPECT_EQ(net.forgets, 1) << "a typed password must not outlive the window";
+    { const browser::frmNWCheck other(rows, {net, fso, ui}); }
+    EXPECT_EQ(net.forgets, 2) << "nor a window the program ends with";
 }
 
 }  // namespace

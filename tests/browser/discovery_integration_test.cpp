@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <set>
 
 #include "app/mainrows.h"
 #include "browser/frmnwcheck.h"
+#include "fakes/credentials.h"
 #include "fakes/desktop.h"
+#include "platform/credentials.h"
 #include "platform/filesystem.h"
 #include "platform/profile.h"
 #include "support/connections.h"
@@ -23,6 +26,23 @@ using namespace platform;
 
 QString Env(const char* name) {
     return qEnvironmentVariable(name);
+}
+
+// The keyring as the desktop sees it, through secret-tool.
+QString SecretTool(const QStringList& args, const QString& input = {}) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);  // search tells attributes on stderr
+    p.start(QStringLiteral("secret-tool"), args);
+    p.write(input.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAll());
+}
+int SavedEntries(const QString& server) {
+    return int(SecretTool({"search", "--all", "server", server, "protocol", "smb"})
+                   .split(u'\n')
+                   .filter(QStringLiteral("attribute.server = "))
+                   .size());
 }
 
 QStringList ShortNames(NETRESOURCE& r) {
@@ -161,11 +181,29 @@ TEST_F(Discovery, ServerSeenBySmbBrowsingAndWsDiscoveryIsOneNode) {
     EXPECT_EQ(ShortNames(*both), QStringList{Env("MAPEO_DSC_NB_SERVER")});
 }
 
-TEST_F(Discovery, ConnectingADiscoveredShareReachesTheAnnouncedAddress) {
-    ASSERT_GT(Provider().Children().Count(), 0);  // the round that learns the address
-    ASSERT_EQ(support::Connect("K:", (wsdServer + QStringLiteral("\\publico")).toStdString()),
-              NO_ERROR);
+// Anyone on the link may announce any name: a name only an announcement led to gets no
+// password saved for it, and what the user types for that address is not saved for the name.
+TEST_F(Discovery, AnnouncedServersConnectAtTheirAddressesWithoutSavedPasswords) {
+    ASSERT_GT(Provider().Children().Count(), 0);  // the round that learns the addresses
+    ASSERT_EQ(support::Connect("K:", (wsdServer + "\\publico").toStdString()), NO_ERROR)
+        << "a guest share, at the address";
     EXPECT_TRUE(QFile::exists(support::Link("K:") + QStringLiteral("/LEAME.txt")));
+    EXPECT_EQ(support::Cancel("K:"), NO_ERROR);
+
+    const QString password = Env("MAPEO_DSC_PASSWORD");
+    SecretTool({"store", "--label=x", "xdg:schema", "org.gnome.keyring.NetworkPassword", "server",
+                Env("MAPEO_DSC_WSD_SERVER"), "protocol", "smb", "user", "root"},
+               password);
+    fakes::FakeCredentialPrompt prompt;
+    prompt.answers = {{"root", password.toStdString(), true}};
+    SystemCredentials().RegisterPrompt(&prompt);
+    EXPECT_EQ(support::Connect("K:", (wsdServer + "\\privado").toStdString()), NO_ERROR);
+    SystemCredentials().RegisterPrompt(nullptr);
+    const QString asked = wsdServer + "\\privado (" + Env("MAPEO_DSC_WSD_IP") + ") 0 ";
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{asked.toStdString()})
+        << "asked, naming where the password goes, though one is saved for the name";
+    EXPECT_EQ(SavedEntries(Env("MAPEO_DSC_WSD_SERVER")), 1);
+    EXPECT_EQ(SavedEntries(Env("MAPEO_DSC_WSD_IP")), 0);
     EXPECT_EQ(support::Cancel("K:"), NO_ERROR);
 }
 

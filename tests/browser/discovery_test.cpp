@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
+#include <map>
 
 #include "platform/linux/discovery.h"
 #include "platform/linux/discovery_dnssd.h"
@@ -14,6 +15,7 @@ namespace {
 
 using namespace platform::discovery;
 using wsd::MatchKind;
+using platform::smbenum::Entry;
 
 const QString Ns =
     "xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\" "
@@ -162,11 +164,12 @@ TEST(WsDiscoveryMetadata, IsFetchedOnlyFromTheDeviceThatAnswered) {
 // discovery_integration_test checks with real SMB1 browsing, wsdd and Avahi.
 TEST(DiscoveryMerge, AServerSeenByBothAnnouncersOrBySmbBrowsingTooIsListedOnce) {
     Neighbourhood n;
-    n.servers = Combine({{"MAPEO-NB", "MAPEOGRP", "10.0.0.4"}, {"PC1", "grupowsd", ""}},
+    n.servers = Combine({{"MAPEO-NB", "MAPEOGRP", "10.0.0.4"}, {"PC1", "grupowsd", "10.0.0.66"}},
                         {{"mapeo-nb", "", ""}, {"pc1", "", "10.0.0.7"}, {"nas", "", "10.0.0.3"}});
     ASSERT_EQ(n.servers.size(), 3u);
+    EXPECT_EQ(n.servers[0].address, "10.0.0.4");
     EXPECT_EQ(n.servers[1].group, "grupowsd") << "WS-Discovery knows the workgroup";
-    EXPECT_EQ(n.servers[1].address, "10.0.0.7") << "DNS-SD knew the address";
+    EXPECT_EQ(n.servers[1].address, "10.0.0.7") << "DNS-SD resolved it; anyone can answer a Probe";
     std::vector<platform::smbenum::Entry> listed{
         {platform::smbenum::Entry::Server, "MAPEO-NB", {}}};
     AddServers(n, "mapeogrp", listed);
@@ -194,27 +197,47 @@ TEST(DiscoveryNames, UnusableNamesFromTheNetworkAreRefused) {
     EXPECT_EQ(dnssd::ServerName("mal|o.local"), "");
 }
 
-TEST(DiscoveryAddresses, AnnouncedAddressStandsInOnlyForANameThatDoesNotResolve) {
+// Names and lookups as a stand-in resolver answers them; each test uses names of its own, as
+// what is learned stays for the process.
+struct StandIn {
+    std::map<std::string, Resolution> dns;  // others do not resolve
     std::vector<std::string> asked;
-    const auto resolves = [&asked](const std::string& name) {
+    Lookups lookups{[this](const std::string& name) {
         asked.push_back(name);
-        return name == "Servidor";
-    };
+        const auto it = dns.find(name);
+        return it == dns.end() ? Resolution::DoesNotResolve : it->second;
+    }};
+};
+
+TEST(DiscoveryAddresses, AnAnnouncementRedirectsOnlyANameNothingElseKnows) {
+    StandIn s;
+    s.dns = {{"Servidor", Resolution::Resolves}, {"Lento", Resolution::NoAnswer}};
     RememberAddress("Equipo-Visto", "10.0.0.8");
     RememberAddress("Servidor", "10.0.0.66");  // anyone may announce a name DNS knows
     RememberAddress("Otro", "fe80::1");
-    RememberAddress("Tercero", "no es una dirección");
-    EXPECT_EQ(SmbHostFor("EQUIPO-VISTO", resolves), "10.0.0.8");
-    EXPECT_EQ(SmbHostFor("Servidor", resolves), "Servidor") << "its ticket and passwords go there";
-    EXPECT_EQ(SmbHostFor("Otro", resolves), "Otro") << "libsmbclient takes no IPv6 literal";
-    EXPECT_EQ(SmbHostFor("Tercero", resolves), "Tercero");
-    EXPECT_EQ(SmbHostFor("Desconocido", resolves), "Desconocido");
-    EXPECT_EQ(SmbHostFor("equipo-visto", resolves), "10.0.0.8");
-    EXPECT_EQ(asked, (std::vector<std::string>{"EQUIPO-VISTO", "Servidor"}))
+    RememberAddress("Lento", "10.0.0.9");
+    RememberAddress("Mapeo-NB", "10.0.0.4");
+    std::vector<Entry> servers;
+    ListServers(
+        "MAPEOGRP",
+        [](std::vector<Entry>& out) {
+            out = {{Entry::Server, "MAPEO-NB", {}}};
+            return 0;
+        },
+        servers);
+    EXPECT_EQ(SmbHostFor("EQUIPO-VISTO", s.lookups), "10.0.0.8");
+    EXPECT_EQ(SmbHostFor("Servidor", s.lookups), "Servidor") << "its ticket and passwords go there";
+    EXPECT_EQ(SmbHostFor("mapeo-nb", s.lookups), "mapeo-nb") << "SMB1 browsing listed it";
+    EXPECT_EQ(SmbHostFor("Otro", s.lookups), "Otro") << "libsmbclient takes no IPv6 literal";
+    EXPECT_EQ(SmbHostFor("Desconocido", s.lookups), "Desconocido");
+    EXPECT_EQ(SmbHostFor("Lento", s.lookups), "Lento") << "a silent name server proves nothing";
+    s.dns["Lento"] = Resolution::DoesNotResolve;
+    EXPECT_EQ(SmbHostFor("Lento", s.lookups), "10.0.0.9") << "so it is asked again";
+    EXPECT_EQ(SmbHostFor("equipo-visto", s.lookups), "10.0.0.8");
+    EXPECT_EQ(s.asked, (std::vector<std::string>{"EQUIPO-VISTO", "Servidor", "Lento", "Lento"}))
         << "only announced names are looked up, once per announcement";
-    RememberAddress("equipo-visto", "10.0.0.9");
-    EXPECT_EQ(SmbHostFor("Equipo-Visto", resolves), "10.0.0.9") << "the latest round wins";
-    EXPECT_EQ(asked.size(), 3u);
+    RememberAddress("equipo-visto", "10.0.0.10");
+    EXPECT_EQ(SmbHostFor("Equipo-Visto", s.lookups), "10.0.0.10") << "the latest round wins";
 }
 
 }  // namespace

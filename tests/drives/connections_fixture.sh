@@ -24,6 +24,7 @@ printf 'hola desde el servidor\n' >"$w/publico/hola.txt"
 printf 'dentro de la carpeta\n' >"$w/publico/carpeta/dentro.txt"
 printf 'secreto\n' >"$w/privado/secreto.txt"
 chmod -R a+rwX "$w/publico" "$w/privado" "$w/printed"
+mkdir -m 000 "$w/publico/cerrada"  # a folder the guest may not open
 chmod 1777 "$w/spool"
 {
     cat <<CONF
@@ -67,6 +68,11 @@ export MAPEO_TEST_SHARE="$w/publico" MAPEO_TEST_PRINTED="$w/printed"
 export QT_QPA_PLATFORM=offscreen
 "$bin" "$@"
 [ "${MAPEO_FIXTURE_NO_SERVICES_RUN:-1}" = 1 ] || exit 0
+# An ordinary user on a terminal, whom CUPS asks for a password: the port must fail at once.
+mkdir -p "$w/nobody" && chown nobody "$w/nobody"
+HOME="$w/nobody" CUPS_SERVER=127.0.0.1:8631 MAPEO_TEST_UNPRIVILEGED=1 timeout 60 \
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    script -qec "'$bin' --gtest_filter='Unprivileged*'" /dev/null
 # The same checks once more where no session bus or scheduler can be reached.
 env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$w/empty-run" CUPS_SERVER="$w/none.sock" \
     MAPEO_TEST_NO_SERVICES=1 "$bin" --gtest_filter='NoServices*'

@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,8 +79,14 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
         return cupsLastErrorString();
     for (int i = 0; i < 300; ++i, QThread::msleep(100))  // generous: not a speed check
         for (const QString& name : printed.entryList(QDir::Files))
-            if (const QByteArray arrived = Read(printed.filePath(name)); !arrived.isEmpty())
+            if (const QByteArray arrived = Read(printed.filePath(name)); !arrived.isEmpty()) {
+                cups_job_t* jobs = nullptr;  // and until the scheduler has done with the job
+                for (int n; (n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue, 0,
+                                              CUPS_WHICHJOBS_ACTIVE)) > 0;
+                     QThread::msleep(100))
+                    cupsFreeJobs(n, jobs);
                 return arrived;
+            }
     return {};
 }
 
@@ -153,6 +160,7 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehin
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\noexiste", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\noexiste", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\privado", 1326},
+        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\cerrada", 5},
         {platform::RESOURCETYPE_DISK, "JJ:", "\\\\127.0.0.1\\publico", 1200},
         {platform::RESOURCETYPE_DISK, " J:", "\\\\127.0.0.1\\publico", 1200},
         {platform::RESOURCETYPE_DISK, "LPT1:", "\\\\127.0.0.1\\publico", 1200},
@@ -208,12 +216,23 @@ TEST_F(Connections, OnlyLinksInTheDrivesFolderAreEverRemoved) {
 TEST_F(Connections, PortsBecomeQueuesWhoseJobsReachTheSambaPrinterWhateverTheirName) {
     ASSERT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    EXPECT_EQ(Port("lpt1:", "\\\\127.0.0.1\\laser"), 85u);
+    EXPECT_EQ(Port("lpt1:", "\\\\127.0.0.1\\laser"), 0u) << "already there";
+    EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\otra"), 85u);
+    cups_option_t hold{const_cast<char*>("job-hold-until"), const_cast<char*>("indefinite")};
+    const int held = cupsCreateJob(CUPS_HTTP_DEFAULT, "LPT1", "retenido", 1, &hold);
+    ASSERT_GT(held, 0) << cupsLastErrorString();
+    EXPECT_EQ(Cancel("LPT1:"), 2401u) << "its held job would go with it";
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, "LPT1", held, 1);
     EXPECT_EQ(PrintThrough("LPT1", "Prueba de impresion de Mapeo\n"),
               "Prueba de impresion de Mapeo\n");
     EXPECT_EQ(Cancel("LPT1:"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
+    // Made while SERVIDOR was reached at the address it announced, unknown to this process.
+    const std::string mark =
+        "LPT1: \\\\SERVIDOR\\laser (Mapeo, uid " + std::to_string(::getuid()) + ")";
+    Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT1", "smb://127.0.0.1/laser", mark.c_str());
+    EXPECT_EQ(Cancel("LPT1:"), 0u);
 
     // Names that reach the server only when every smb:// address encodes them alike.
     ASSERT_EQ(Connect("L:", "\\\\127.0.0.1\\datos #1 @ 100%"), 0u);
@@ -313,8 +332,18 @@ TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
     Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT1", "smb://127.0.0.1/laser",
                "Impresora de contabilidad");
     // Mapeo's own description, but its device changed by hand since.
+    const std::string mine = " (Mapeo, uid " + std::to_string(::getuid()) + ")";
     Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT2", "smb://127.0.0.1/otra",
-               "LPT2: \\\\127.0.0.1\\laser (Mapeo)");
+               ("LPT2: \\\\127.0.0.1\\laser" + mine).c_str());
+    // Another user's, whose jobs would go with it; an old mark names no user.
+    for (const char* mark :
+         {"LPT3: \\\\127.0.0.1\\laser (Mapeo, uid 4321)", "LPT3: \\\\127.0.0.1\\laser (Mapeo)"}) {
+        Administer(IPP_OP_CUPS_ADD_MODIFY_PRINTER, "LPT3", "smb://127.0.0.1/laser", mark);
+        EXPECT_EQ(Cancel("LPT3:"), 2250u) << mark;
+        EXPECT_EQ(Port("LPT3:", "\\\\127.0.0.1\\laser"), 85u) << mark;
+    }
+    EXPECT_EQ(QueueDevice("LPT3"), "smb://127.0.0.1/laser");
+    Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT3");
     ASSERT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
     EXPECT_EQ(Cancel("LPT1:"), 2250u);
     EXPECT_EQ(Cancel("LPT2:"), 2250u);
@@ -327,6 +356,14 @@ TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
     EXPECT_EQ(QueueDevice("LPT2"), "smb://127.0.0.1/otra");
     Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT1");
     Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT2");
+}
+
+// Run by the fixture as an ordinary user on a terminal, against the scheduler's TCP port, where
+// CUPS asks for a password instead of knowing who connects.
+TEST(Unprivileged, APortWithoutRightsToCupsIsRefusedWithoutAskingOnTheTerminal) {
+    if (qEnvironmentVariableIsEmpty("MAPEO_TEST_UNPRIVILEGED"))
+        GTEST_SKIP() << "needs the fixture's run as another user";
+    EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 5u);
 }
 
 // Run by the fixture a second time with no session bus and no scheduler.

@@ -1,6 +1,9 @@
 // The two guards of a disconnect, without servers: the record of the mounts Mapeo made, and
 // the search of /proc for what the user's programs hold open.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +97,43 @@ TEST_F(MountRecord, TwoMapeosWritingAtOnceOrAroundADialogKeepEveryMount) {
         EXPECT_TRUE(after.Has(root)) << root;
 }
 
+// Another Mapeo's call, or one of ours whose caller gave up, holds the record: a connect waits
+// for it only as long as its own bound, so the window never freezes on it.
+TEST_F(MountRecord, AHeldLockIsWaitedForOnlyUntilTheBound) {
+    Record holder;
+    holder.Add("/run/gvfs/a");
+    ASSERT_TRUE(holder.Save());
+    Record late(platform::mountrecord::Clock::now() + std::chrono::milliseconds(100));
+    EXPECT_TRUE(late.TimedOut());
+    EXPECT_FALSE(late.Has("/run/gvfs/a")) << "nothing is decided without the lock";
+    late.Add("/run/gvfs/b");
+    EXPECT_FALSE(late.Has("/run/gvfs/b"));
+}
+
+TEST_F(MountRecord, WithoutAPrivateRuntimeFolderNoMountIsTakenForMapeos) {
+    ::setenv("XDG_RUNTIME_DIR", "relativo", 1);
+    Record r;
+    r.Add("/run/gvfs/a");
+    EXPECT_FALSE(r.Has("/run/gvfs/a")) << "no later start could know it";
+
+    // A folder others may write to, or a link planted in a shared runtime folder, holds a
+    // record someone else could have written.
+    support::TempDir shared, elsewhere;
+    ::setenv("XDG_RUNTIME_DIR", shared.Path().c_str(), 1);
+    for (const bool link : {false, true}) {
+        const std::string planted = link ? elsewhere.Path("mapeo") : shared.Path("mapeo");
+        ASSERT_EQ(::mkdir(planted.c_str(), link ? 0700 : 0755), 0);
+        ASSERT_EQ(::chmod(planted.c_str(), link ? 0700 : 0755), 0);
+        if (link) {
+            ASSERT_EQ(::symlink(planted.c_str(), shared.Path("mapeo").c_str()), 0);
+        }
+        (link ? elsewhere : shared).Write("mapeo/mounts", "/run/gvfs/a\n");
+        EXPECT_FALSE(Record().Has("/run/gvfs/a")) << (link ? "a link" : "a folder for all");
+        ::unlink(shared.Path(link ? "mapeo" : "mapeo/mounts").c_str());
+        ::rmdir(shared.Path("mapeo").c_str());
+    }
+}
+
 TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
     support::TempDir t;
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(t.Path("real/share/sub"))));
@@ -112,6 +152,15 @@ TEST(OpenFiles, FilesAndWorkingFoldersAreFoundAsTheKernelNamesThem) {
         EXPECT_FALSE(InUse(KernelPath(share, "/su"))) << "a name that merely begins alike";
     }
     EXPECT_FALSE(InUse(KernelPath(share)));
+    {
+        // Mapped, its descriptor closed, as a database or a library is held.
+        const int fd = ::open((share + "/sub/doc.txt").c_str(), O_RDONLY);
+        void* map = ::mmap(nullptr, 5, PROT_READ, MAP_SHARED, fd, 0);
+        ::close(fd);
+        ASSERT_NE(map, MAP_FAILED);
+        EXPECT_TRUE(InUse(KernelPath(share)));
+        ::munmap(map, 5);
+    }
     const Holder shell(share + "/sub", Holder::WorkingFolder);
     ASSERT_TRUE(shell.Holding());
     EXPECT_TRUE(InUse(KernelPath(share)));

@@ -87,6 +87,44 @@ TEST_F(IdentityTest, TheDialogShowsTheWorkgroupOrTheRefusedEntrysUserThatGvfsTri
     EXPECT_EQ(prompt.domains, (std::vector<std::string>{"GRUPO", "DOM"}));
 }
 
+// A locked keyring asks for its own password: that wait belongs with the dialog's, on the
+// window's thread and outside the server's bound, never on the thread that holds the mount
+// record.
+TEST_F(IdentityTest, TheKeyringIsReadAndWrittenOnlyWhereTheDialogRuns) {
+    store->saved["srv"] = {"ana", "DOM", platform::SecureString("vieja")};
+    int inside = 0;
+    const auto ui = [&](const std::function<void()>& f) {
+        const int before = store->reads + store->writes;
+        f();
+        inside += store->reads + store->writes - before;
+    };
+    for (const bool gvfs : {false, true}) {
+        prompt.answers = {{"ana", "bien", true}};
+        Sequence s(*credentials, "srv", "datos", !gvfs, !gvfs);
+        Offer offer;
+        while (s.Next(true, "", ui, &offer) && !AnasPassword(offer)) {
+        }
+        s.Accepted(!gvfs, ui);
+    }
+    EXPECT_EQ(store->reads, 2) << "the saved entry, and its user for the dialog";
+    EXPECT_EQ(store->writes, 1);
+    EXPECT_EQ(inside, 3);
+}
+
+// Anyone on the network may announce the name: what the user keeps for it must not go there
+// unasked, and what is typed for that address must not be kept under the name.
+TEST_F(IdentityTest, AServerReachedAtAnAnnouncedHostGetsOnlyWhatIsTypedForIt) {
+    ticket = true;
+    store->saved["srv"] = {"ana", "DOM", platform::SecureString("bien")};
+    prompt.answers = {{"ana", "bien", true}};
+    Sequence s(*credentials, "srv", "datos", true, true, "192.0.2.5");
+    EXPECT_EQ(Walk(s, AnasPassword), (std::vector<std::string>{"guest", "typed:ana"}));
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{"\\\\srv\\datos (192.0.2.5) 0 "})
+        << "the dialog says where the password goes";
+    EXPECT_EQ(store->reads, 0);
+    EXPECT_EQ(store->writes, 0) << "remembered for the name, it would go to the name's server";
+}
+
 TEST_F(IdentityTest, ARestoreAsksOncePerServer) {
     prompt.answers = {{"ana", "mal"}, {"ana", "bien"}};
     {

@@ -42,6 +42,7 @@ public:
     platform::DWORD WNetEnumResourceA(platform::HANDLE handle, platform::DWORD* count, void* buffer,
                                       platform::DWORD* size) override;
     platform::DWORD WNetCloseEnum(platform::HANDLE handle) override;
+    void ForgetCredentials() override { ++forgets; }
 
     std::map<std::string, std::vector<FakeRecord>> containers;
     // Results of a container's next opens, in order; NO_ERROR opens it normally.
@@ -55,7 +56,7 @@ public:
         std::string remote;
     };
     std::vector<Open> opens;
-    int enums = 0, closes = 0;
+    int enums = 0, closes = 0, forgets = 0;
     int Calls() const { return static_cast<int>(opens.size()) + enums + closes; }
 
 private:

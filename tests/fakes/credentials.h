@@ -17,6 +17,7 @@ namespace fakes {
 class FakeCredentialStore final : public platform::CredentialStore {
 public:
     platform::DWORD CredReadA(const std::string& server, platform::NetCredential& cred) override {
+        ++reads;
         const auto it = saved.find(server);
         if (it == saved.end())
             return platform::ERROR_NOT_FOUND;
@@ -26,10 +27,13 @@ public:
     platform::DWORD CredWriteA(const std::string& server,
                                const platform::NetCredential& cred) override {
         saved[server] = cred.Copy();
+        ++writes;
         return platform::NO_ERROR;
     }
 
     std::map<std::string, platform::NetCredential> saved;
+    int reads = 0;
+    int writes = 0;
 };
 
 class FakeCredentialPrompt final : public platform::CredentialPrompt {

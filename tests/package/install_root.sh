@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The clean Debian 12 root that the install test puts the package into. mmdebstrap makes it
-# from deb.debian.org with exactly what the built package declares it needs (Pre-Depends and
-# Depends, with what those need in turn; not Recommends), and it is kept as a tarball in
-# ~/.cache/mapeo/ under a key of those dependencies, so it is made again only when they change.
-# Making it is set-up, like installing packages: scripts/test.sh does it before any test runs,
-# and the test itself (install_test.sh) has no network at all. Run as root.
-#   install_root.sh prepare SOURCE_DIR  makes the root unless it is kept already; when it
-#                                       cannot (no mirror, no root), says why in one line
-#   install_root.sh path SOURCE_DIR     where the root for the built package is kept
-# The package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb (bash scripts/package.sh).
+# The clean Debian 12 root that install_test.sh puts the package into: made by mmdebstrap from
+# deb.debian.org with exactly the built package's Pre-Depends and Depends (not Recommends), and
+# kept in ~/.cache/mapeo/ under a key of those, so it is made again only when they change.
+# scripts/test.sh makes it as set-up; the test itself has no network. Run as root.
+#   install_root.sh prepare SOURCE_DIR  makes it unless kept; if it cannot, says why in one line
+#   install_root.sh path SOURCE_DIR     where it is kept for the built package
 set -euo pipefail
 
 usage="usage: install_root.sh prepare|path SOURCE_DIR"
@@ -17,34 +13,24 @@ src="$(cd "${2:?$usage}" && pwd)"
 suite=bookworm
 mirror=http://deb.debian.org
 arch="$(dpkg-architecture -qDEB_HOST_ARCH)"
-version="$(cd "$src" && dpkg-parsechangelog -SVersion)"
-deb="$src/dist/mapeo_${version}_$arch.deb"
+deb="$src/dist/mapeo_$(cd "$src" && dpkg-parsechangelog -SVersion)_$arch.deb"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/mapeo"
 
 [ -f "$deb" ] || { echo "$deb is not built (bash scripts/package.sh builds it)" >&2; exit 1; }
 
-# "a (>= 1), b | c": one relation a line, in a stable order, so that the key does not change
-# with the order debhelper writes them in.
+# One relation a line, sorted, so that the key does not change with debhelper's order.
 dependencies() {
-    {
-        dpkg-deb -f "$deb" Pre-Depends
-        dpkg-deb -f "$deb" Depends
-    } | tr ',' '\n' | sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' | sed '/^$/d' | sort -u
+    { dpkg-deb -f "$deb" Pre-Depends; dpkg-deb -f "$deb" Depends; } | tr ',' '\n' |
+        sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' -e '/^$/d' | sort -u
 }
 
 key="$(printf '%s\n' "$suite" "$arch" "$(dependencies)" | sha256sum | cut -c1-16)"
 tarball="$cache/install-root-$suite-$arch-$key.tar"
 
 case "$mode" in
-path)
-    echo "$tarball"
-    exit 0
-    ;;
+path) echo "$tarball" && exit 0 ;;
 prepare) ;;
-*)
-    echo "$usage" >&2
-    exit 2
-    ;;
+*) echo "$usage" >&2 && exit 2 ;;
 esac
 
 not_prepared() {
@@ -52,18 +38,12 @@ not_prepared() {
     exit 0
 }
 
-if [ -f "$tarball" ]; then
-    echo "Install test root: kept in $tarball"
-    exit 0
-fi
+[ ! -f "$tarball" ] || { echo "Install test root: kept in $tarball" && exit 0; }
 [ "$(id -u)" = 0 ] || not_prepared "mmdebstrap's root mode needs root"
 command -v mmdebstrap >/dev/null || not_prepared "mmdebstrap is not installed"
 probe="$(mktemp)"
-if ! timeout 20 /usr/lib/apt/apt-helper download-file \
-    "$mirror/debian/dists/$suite/InRelease" "$probe" >/dev/null 2>&1; then
-    rm -f "$probe"
-    not_prepared "$mirror cannot be reached"
-fi
+timeout 20 /usr/lib/apt/apt-helper download-file "$mirror/debian/dists/$suite/InRelease" \
+    "$probe" >/dev/null 2>&1 || { rm -f "$probe" && not_prepared "$mirror cannot be reached"; }
 rm -f "$probe"
 
 mkdir -p "$cache"

@@ -1,21 +1,15 @@
 #!/usr/bin/env bash
-# Installs the built package into a copy of the clean Debian 12 root that install_root.sh keeps
-# (made from the package's own dependencies by scripts/test.sh), runs the program there, then
-# removes and purges it. Everything runs in namespaces of its own: a network namespace with
-# nothing but loopback, so apt has only what the root holds and the package's declared
-# dependencies must be enough; a mount and a process namespace, so nothing it mounts or starts
-# outlives it. Run as root.
-#   install_test.sh SOURCE_DIR   (exit 77: it cannot run on this machine, or no root is kept)
-# The package is SOURCE_DIR/dist/mapeo_<version>_<arch>.deb (bash scripts/package.sh).
+# Installs the built package into a copy of the clean Debian 12 root that install_root.sh keeps,
+# runs in_root.sh there, and shows its verdicts. Namespaces of its own: a network with nothing
+# but loopback, so apt has only what the root holds and the declared dependencies must do; and
+# mount and process namespaces, so nothing it mounts or starts outlives it. Run as root.
+#   install_test.sh SOURCE_DIR   (exit 77: it cannot run here, or no root is kept)
 set -uo pipefail
 
 src="$(cd "${1:?usage: install_test.sh SOURCE_DIR}" && pwd)"
 here="$(dirname "$0")"
 
-skip() {
-    echo "install test skipped: $*"
-    exit 77
-}
+skip() { echo "install test skipped: $*" && exit 77; }
 
 version="$(cd "$src" && dpkg-parsechangelog -SVersion)"
 deb="$src/dist/mapeo_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
@@ -35,17 +29,15 @@ tar -xf "$tarball" -C "$work/root"
 cp "$deb" "$here/in_root.sh" "$work/root/tmp/"
 # /proc, /sys and terminals of the new namespaces; they go when the namespaces do.
 # shellcheck disable=SC2016
-if unshare --mount --net --pid --fork --kill-child -- sh -c '
+unshare --mount --net --pid --fork --kill-child -- sh -c '
         ip link set lo up 2>/dev/null
         mount -t proc proc "$1/proc" && mount -t sysfs sysfs "$1/sys" &&
             mount -t devpts -o newinstance,ptmxmode=0666 devpts "$1/dev/pts" &&
-            exec chroot "$1" sh /tmp/in_root.sh "/tmp/$2" "$3"' \
-    sh "$work/root" "$(basename "$deb")" "$version" >"$work/log" 2>&1; then
-    grep -E '^(ok|FAIL) ' "$work/log"
-    echo "install test passed in $((SECONDS - start)) s"
-    exit 0
-fi
+            exec chroot "$1" sh /tmp/in_root.sh "/tmp/$2"' \
+    sh "$work/root" "$(basename "$deb")" >"$work/log" 2>&1
+status=$?
 grep -E '^(ok|FAIL) ' "$work/log"
+[ "$status" = 0 ] && echo "install test passed in $((SECONDS - start)) s" && exit 0
 echo "--- end of the install log ---"
 tail -n 40 "$work/log"
 echo "install test FAILED after $((SECONDS - start)) s"

@@ -1,15 +1,14 @@
 # What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
 # processes all end with the fixture, and servers that keep every file below its folder $w.
 
-# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock, which flock itself
-# holds, so no daemon started under it keeps it after the run.
+# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock (held by flock
+# itself, so no daemon started under it keeps it).
 fixture_lock() {
     [ -n "${MAPEO_NETNS_LOCKED:-}" ] ||
         exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$@"
 }
 
-# Runs the calling script ("$0" "$@") again as the first process of network, mount and
-# process namespaces of its own, with loopback up: whatever it starts ends with it.
+# Runs the calling script again as the first process of namespaces of its own, loopback up.
 fixture_private() {
     [ -n "${MAPEO_FIXTURE_INSIDE:-}" ] ||
         exec unshare --net --mount --pid --fork --kill-child --mount-proc --propagation private \
@@ -17,8 +16,8 @@ fixture_private() {
     ip link set lo up
 }
 
-# Makes $w, open to the servers' users. On exit, however the script ends: the tails of the
-# logs FIXTURE_LOGS names when it failed, then every process of the namespaces goes, and $w.
+# Makes $w, open to the servers' users. On any exit: the tails of the FIXTURE_LOGS after a
+# failure, then every process of the namespaces goes, and $w.
 fixture_folder() {
     w=$(mktemp -d "/tmp/$1.XXXXXX")
     chmod 755 "$w"
@@ -56,8 +55,8 @@ fixture_printer() {
         "lpq command = /bin/true" "lprm command = /bin/true" "${@:4}"
 }
 
-# smbd with configuration $1, in a session of its own (on its way out it signals its whole
-# process group), until it lists its shares to smbclient with the other arguments.
+# smbd with configuration $1 in a session of its own (it signals its process group as it
+# ends), waited for until smbclient with the other arguments lists its shares.
 fixture_smbd() {
     local conf=$1
     shift
@@ -71,26 +70,30 @@ fixture_smbd() {
 }
 
 # A home, runtime folder and D-Bus session bus of their own; GVfs starts on the bus by D-Bus
-# activation.
+# activation and speaks as on a Spanish desktop, so that no result may hang on its English.
 fixture_session() {
     export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
     mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-    dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
+    env LANG=C.UTF-8 LANGUAGE=es dbus-daemon --session --fork \
+        --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
 }
 
-# A CUPS scheduler on a socket of its own, named in CUPS_SERVER.
+# A CUPS scheduler on a socket of its own, named in CUPS_SERVER. Administration is for root
+# alone, as for lpadmin on a desktop: root is known on the socket, a client on 127.0.0.1:8631
+# is asked for a password.
 fixture_cups() {
     local c="$w/cups"
     mkdir -p "$c"/{run,cache,state,spool,tmp}
-    printf '%s\n' "Listen $c/run/cups.sock" "WebInterface No" "LogLevel warn" \
-        "<Location />" "Order allow,deny" "Allow all" "</Location>" \
-        "<Location /admin>" "Order allow,deny" "Allow all" "</Location>" >"$c/cupsd.conf"
+    printf '%s\n' "Listen $c/run/cups.sock" "Listen 127.0.0.1:8631" "WebInterface No" \
+        "LogLevel warn" "<Location />" "Order allow,deny" "Allow all" "</Location>" \
+        "<Location /admin>" "AuthType Default" "Require user @SYSTEM" "Order allow,deny" \
+        "Allow all" "</Location>" >"$c/cupsd.conf"
     printf '%s\n' "CacheDir $c/cache" "StateDir $c/state" "RequestRoot $c/spool" \
         "TempDir $c/tmp" "ErrorLog $c/error_log" "AccessLog $c/access_log" \
-        "PageLog $c/page_log" "Sandboxing Relaxed" >"$c/cups-files.conf"
+        "PageLog $c/page_log" "Sandboxing Relaxed" "SystemGroup root" >"$c/cups-files.conf"
     cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
     export CUPS_SERVER="$c/run/cups.sock"
     for _ in $(seq 100); do

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/icmp_packets.h"
+
 namespace {
 
 constexpr int Batch = 64;
@@ -28,19 +30,13 @@ void Flood(in_addr to, unsigned seed) {
     mmsghdr messages[Batch] = {};
     for (int i = 0; i < Batch; ++i) {
         std::uint8_t* p = packets[i];
-        std::memset(p, 0, sizeof packets[i]);
-        std::memcpy(p + 8, "Enviando sondeo", 15);
-        p[4] = std::uint8_t(seed);
-        p[5] = std::uint8_t(seed >> 8);
-        p[7] = std::uint8_t(i);
-        std::uint32_t sum = 0;
-        for (std::size_t b = 0; b + 1 < sizeof packets[i]; b += 2)
-            sum += std::uint32_t(p[b] << 8 | p[b + 1]);
-        sum += std::uint32_t(p[sizeof packets[i] - 1] << 8);
-        while (sum >> 16)
-            sum = (sum & 0xFFFF) + (sum >> 16);
-        p[2] = std::uint8_t(~sum >> 8);
-        p[3] = std::uint8_t(~sum);
+        const platform::icmp::Probe other{to.s_addr, std::uint16_t(seed), std::uint16_t(i << 8),
+                                          true};
+        platform::icmp::BuildEchoRequest(other, "Enviando sondeo", 15, p, sizeof packets[i]);
+        p[0] = p[2] = p[3] = 0;  // a reply, its checksum made again
+        const std::uint16_t sum = platform::icmp::InternetChecksum(p, sizeof packets[i]);
+        p[2] = std::uint8_t(sum >> 8);
+        p[3] = std::uint8_t(sum);
         iov[i] = {p, sizeof packets[i]};
         messages[i].msg_hdr.msg_name = &address;
         messages[i].msg_hdr.msg_namelen = sizeof address;

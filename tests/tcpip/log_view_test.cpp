@@ -12,39 +12,24 @@ namespace {
 
 constexpr int Lines = 200000;
 
-struct LongLog {
+TEST(LogView, PlacesScrollsAndReadsOutItsLinesByNumber) {
     tcpip::LogModel model;
     tcpip::LogView view;
-    LongLog() {
-        view.setModel(&model);
-        view.resize(300, 200);
-        view.show();
-        for (int i = 0; i < Lines; ++i)
-            model.Add(QStringLiteral("línea ") + QString::number(i));
-    }
-};
-
-TEST(LogView, PlacesHitsAndScrollsToLinesByNumber) {
-    LongLog log;
-    const QModelIndex last = log.model.index(Lines - 1);
-    log.view.setCurrentIndex(last);
-    EXPECT_TRUE(log.view.viewport()->rect().contains(log.view.visualRect(last)));
-    EXPECT_EQ(log.view.indexAt(log.view.visualRect(last).center()), last);
-    EXPECT_FALSE(log.view.indexAt(QPoint(5, log.view.visualRect(last).bottom() + 2)).isValid());
-    log.view.scrollTo(log.model.index(500), QAbstractItemView::PositionAtTop);
-    EXPECT_EQ(log.view.indexAt(QPoint(5, 1)).row(), 500);
-    log.model.Clear();
-    EXPECT_EQ(log.view.verticalScrollBar()->maximum(), 0);
-}
-
-TEST(LogView, ScreenReadersReadAListOfItsLinesWithTheSelectedOneMarked) {
-    LongLog log;
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&log.view);
+    view.setModel(&model);
+    view.resize(300, 200);
+    view.show();
+    for (int i = 0; i < Lines; ++i)
+        model.Add(QStringLiteral("línea ") + QString::number(i));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&view);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->role(), QAccessible::List);
     EXPECT_EQ(list->childCount(), Lines);
 
-    log.view.setCurrentIndex(log.model.index(Lines - 1));
+    const QModelIndex lastIndex = model.index(Lines - 1);
+    view.setCurrentIndex(lastIndex);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(lastIndex)));
+    EXPECT_EQ(view.indexAt(view.visualRect(lastIndex).center()), lastIndex);
+    EXPECT_FALSE(view.indexAt(QPoint(5, view.visualRect(lastIndex).bottom() + 2)).isValid());
     QAccessibleInterface* last = list->child(Lines - 1);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->role(), QAccessible::ListItem);
@@ -60,7 +45,10 @@ TEST(LogView, ScreenReadersReadAListOfItsLinesWithTheSelectedOneMarked) {
     EXPECT_EQ(list->childAt(centre.x(), centre.y()), last);
     EXPECT_EQ(list->child(Lines), nullptr);
 
-    log.model.Clear();
+    view.scrollTo(model.index(500), QAbstractItemView::PositionAtTop);
+    EXPECT_EQ(view.indexAt(QPoint(5, 1)).row(), 500);
+    model.Clear();
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(list->childCount(), 0);
     EXPECT_EQ(list->child(0), nullptr);
 }

@@ -10,9 +10,8 @@
 set -uo pipefail
 . "$(dirname "$0")/../support/fixture.sh"
 fixture_lock "$0" "$@"
-BIN=${1:?usage: $0 network_test_binary helper flood}
-HELPER=${2:?usage: $0 network_test_binary helper flood}
-FLOOD=${3:?usage: $0 network_test_binary helper flood}
+[ $# = 3 ] || { echo "usage: $0 network_test_binary helper flood" && exit 2; }
+BIN=$1 HELPER=$2 FLOOD=$3
 C=mapeo-tc-client P=mapeo-tc-peer
 ETC=/etc/netns/$C
 WORK=$(mktemp -d /tmp/mapeo-tc-test.XXXXXX)
