@@ -4,7 +4,7 @@
 function(mapeo_wine_test name label)
     add_test(NAME ${name}
         COMMAND bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/wine_test.sh $<TARGET_FILE:${name}>)
-    # Under Wine a Qt item view spends 0.1 ms or more on each line it is told of: the log
-    # view's test with 200,000 lines takes minutes there.
+    # Under Wine a Qt item view is slow to hear of each line: the log view's test with 200,000
+    # lines takes most of a minute there, several on a busy machine.
     set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT 900)
 endfunction()
