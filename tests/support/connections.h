@@ -1,5 +1,4 @@
-// Drives and ports connected, cancelled and read through the system's own services, as the
-// windows make them, for the integration tests.
+// Drives and ports connected, cancelled and read through the system's services.
 #pragma once
 
 #include <QFile>

@@ -1,8 +1,6 @@
-# What the integration fixtures share (sourced): the machine-wide lock, namespaces whose
-# processes all end with the fixture, and servers that keep every file below its folder $w.
+# Sourced by the integration fixtures: the lock, namespaces, and servers keeping files in $w.
 
-# Runs the calling script ("$0" "$@") again holding /tmp/mapeo-netns.lock (held by flock
-# itself, so no daemon started under it keeps it).
+# Runs the calling script ("$0" "$@") again under /tmp/mapeo-netns.lock, held by flock alone.
 fixture_lock() {
     [ -n "${MAPEO_NETNS_LOCKED:-}" ] ||
         exec env MAPEO_NETNS_LOCKED=1 flock --close /tmp/mapeo-netns.lock bash "$@"
@@ -16,8 +14,7 @@ fixture_private() {
     ip link set lo up
 }
 
-# Makes $w, open to the servers' users. On any exit: the tails of the FIXTURE_LOGS after a
-# failure, then every process of the namespaces goes, and $w.
+# Makes $w; on exit, the FIXTURE_LOGS' tails after a failure, then every process and $w go.
 fixture_folder() {
     w=$(mktemp -d "/tmp/$1.XXXXXX")
     chmod 755 "$w"
@@ -38,14 +35,17 @@ fixture_end() {
     exit "$rc"
 }
 
-# The [global] lines of a Samba server that keeps all its state below $1.
-fixture_samba_state() {
+# The [global] section of a standalone Samba on 127.0.0.1:445, workgroup $2, keeping all its
+# state below $1; more lines for it may follow.
+fixture_samba_global() {
     mkdir -p "$1"/{private,lock,state,cache,pid,ncalrpc}
-    printf '    %s\n' "private dir = $1/private" "lock directory = $1/lock" \
+    printf '[global]\n'
+    printf '    %s\n' "workgroup = $2" "server role = standalone server" "disable netbios = yes" \
+        "smb ports = 445" "private dir = $1/private" "lock directory = $1/lock" \
         "state directory = $1/state" "cache directory = $1/cache" "pid directory = $1/pid" \
         "ncalrpc dir = $1/ncalrpc" "passdb backend = tdbsam:$1/private/passdb.tdb" \
         "log file = $1/log.%m" "log level = 1" "load printers = no" "printing = bsd" \
-        "printcap name = /dev/null" "disable spoolss = no"
+        "printcap name = /dev/null" "disable spoolss = no" "${@:3}"
 }
 
 # Share $1, a printer that spools in $2 and leaves each job in $3; more lines may follow.
@@ -55,22 +55,18 @@ fixture_printer() {
         "lpq command = /bin/true" "lprm command = /bin/true" "${@:4}"
 }
 
-# smbd with configuration $1 in a session of its own (it signals its process group as it
-# ends), waited for until smbclient with the other arguments lists its shares.
+# smbd with configuration $1, in a session of its own as it signals its process group on
+# exit, until smbclient with the other arguments lists its shares.
 fixture_smbd() {
-    local conf=$1
-    shift
-    setsid smbd --foreground --no-process-group -s "$conf" >"$conf.out" 2>&1 &
+    setsid smbd --foreground --no-process-group -s "$1" >"$1.out" 2>&1 &
     for _ in $(seq 100); do
-        smbclient -s "$conf" -L //127.0.0.1 "$@" >/dev/null 2>&1 && return
-        sleep 0.1
+        smbclient -s "$1" -L //127.0.0.1 "${@:2}" &>/dev/null && return; sleep 0.1
     done
     echo "smbd did not start"
     return 1
 }
 
-# A home, runtime folder and D-Bus session bus of their own; GVfs starts on the bus by D-Bus
-# activation and speaks as on a Spanish desktop, so that no result may hang on its English.
+# A home, runtime folder and session bus of their own; GVfs, activated on it, speaks Spanish.
 fixture_session() {
     export HOME="$w/home" XDG_RUNTIME_DIR="$w/run"
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME
@@ -81,9 +77,8 @@ fixture_session() {
         --address="$DBUS_SESSION_BUS_ADDRESS" --print-address=1 >/dev/null
 }
 
-# A CUPS scheduler on a socket of its own, named in CUPS_SERVER. Administration is for root
-# alone, as for lpadmin on a desktop: root is known on the socket, a client on 127.0.0.1:8631
-# is asked for a password.
+# A CUPS scheduler on the socket in CUPS_SERVER, administered by root alone as on a desktop:
+# a client on 127.0.0.1:8631 is asked for a password.
 fixture_cups() {
     local c="$w/cups"
     mkdir -p "$c"/{run,cache,state,spool,tmp}
@@ -96,10 +91,7 @@ fixture_cups() {
         "PageLog $c/page_log" "Sandboxing Relaxed" "SystemGroup root" >"$c/cups-files.conf"
     cupsd -f -c "$c/cupsd.conf" -s "$c/cups-files.conf" &
     export CUPS_SERVER="$c/run/cups.sock"
-    for _ in $(seq 100); do
-        [ -S "$CUPS_SERVER" ] && return
-        sleep 0.1
-    done
+    for _ in $(seq 100); do [ -S "$CUPS_SERVER" ] && return; sleep 0.1; done
     echo "cupsd did not start"
     return 1
 }

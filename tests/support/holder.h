@@ -9,8 +9,7 @@
 
 namespace support {
 
-// A file held open, or a working folder, as an editor or a terminal of the user's holds them
-// until it closes; held by this process, which the user's programs include.
+// A file held open, or a working folder, as the user's editor or terminal holds them.
 class Holder {
 public:
     enum Kind { File, WorkingFolder };
