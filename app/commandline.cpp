@@ -54,6 +54,10 @@ bool Write_Autostart_Entry(platform::FileSystem& files, const std::string& folde
 
 int Add_Autostart_Entry(platform::FileSystem& files, const Places& places, std::ostream& out,
                         std::ostream& err) {
+    if (places.autostartFolder.empty()) {
+        Print(out, texts::AutostartNotNeeded);
+        return ExitOk;
+    }
     if (!Write_Autostart_Entry(files, places.autostartFolder, true, err))
         return ExitFailed;
     Print(out, texts::AutostartAdded.arg(Entry_Path(places.autostartFolder)));
@@ -62,6 +66,10 @@ int Add_Autostart_Entry(platform::FileSystem& files, const Places& places, std::
 
 int Remove_Autostart_Entry(platform::FileSystem& files, const Places& places, std::ostream& out,
                            std::ostream& err) {
+    if (places.autostartFolder.empty()) {
+        Print(out, texts::AutostartNotNeeded);
+        return ExitOk;
+    }
     const QString path = Entry_Path(places.autostartFolder);
     // Deleting the user's entry would let an administrator's of the same name run again.
     for (const std::string& folder : places.systemAutostartFolders) {
@@ -143,7 +151,9 @@ std::optional<int> Run_Without_Window(const Request& request, platform::FileSyst
             return ExitUsage;
         case Action::ShowHelp:
             Print(out, texts::Help.arg(Table_In_Use(files, places.mapping),
-                                       Entry_Path(places.autostartFolder)));
+                                       places.autostartFolder.empty()
+                                           ? texts::NoAutostartEntry
+                                           : Entry_Path(places.autostartFolder)));
             return ExitOk;
         case Action::ShowVersion:
             Print(out, texts::Version.arg(QStringLiteral(MAPEO_VERSION)));

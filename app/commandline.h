@@ -49,7 +49,8 @@ struct Places {
     std::vector<std::string> systemAutostartFolders;  // an administrator's, for every user
 };
 
-// What runs without any window: the version, the help, a refusal and the autostart entry.
+// What runs without any window: the version, the help, a refusal and the autostart entry
+// (none where `autostartFolder` is empty: the system reconnects by itself).
 // Returns the exit status, or nothing when the request needs Qt (the window, the restore).
 std::optional<int> Run_Without_Window(const Request& request, platform::FileSystem& files,
                                       const Places& places, std::ostream& out, std::ostream& err);

@@ -61,6 +61,14 @@ inline const QString AutostartAbsent =
 inline const QString AutostartWriteFailed = QStringLiteral("mapeo: no se pudo escribir %1: %2\n");
 inline const QString AutostartDeleteFailed = QStringLiteral("mapeo: no se pudo borrar %1: %2\n");
 
+// Where the system itself reconnects the connections Mapeo makes at each sign-in (Windows
+// remembers them), and so there is no entry to add or remove.
+inline const QString AutostartNotNeeded = QStringLiteral(
+    "Este sistema ya vuelve a conectar en cada inicio de sesión las conexiones que hace Mapeo; "
+    "no hace falta ninguna entrada.\n");
+inline const QString NoAutostartEntry =
+    QStringLiteral("ninguna (el sistema reconecta por sí mismo)");
+
 // The autostart entry as the desktop lists it among the programs started at sign-in.
 inline const QString AutostartName = QStringLiteral("Mapeo: reconectar unidades de red");
 inline const QString AutostartComment =

@@ -261,10 +261,11 @@ std::array<MappingRow, RowCount> frmMain::Rows() const {
 void frmMain::Command9_Click() {
     const platform::Status saved = mapping_.SaveMappings(Rows());
     if (!saved)
-        services_.ui.MsgBox(texts::SaveFailed.arg(QString::number(ErrPathFileAccess),
-                                                  QString::fromStdString(mapping_.Location().file),
-                                                  QString::fromStdString(saved.reason)),
-                            platform::vbCritical);
+        services_.ui.MsgBox(
+            texts::SaveFailed.arg(QString::number(ErrPathFileAccess),
+                                  QString::fromLocal8Bit(mapping_.Location().file.c_str()),
+                                  QString::fromStdString(saved.reason)),
+            platform::vbCritical);
 }
 
 void frmMain::Command2_Click() {

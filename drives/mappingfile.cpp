@@ -97,7 +97,7 @@ bool MappingFile::MappingFileExists() {
         return false;
     const auto unreadable = [&](const std::string& why) {
         return AppError{ErrPathFileAccess,
-                        texts::MappingUnreadable.arg(QString::fromStdString(source_),
+                        texts::MappingUnreadable.arg(QString::fromLocal8Bit(source_.c_str()),
                                                      QString::fromStdString(why))};
     };
     if (const platform::Status readable = files_.CanReadFile(source_); !readable)

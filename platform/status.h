@@ -7,8 +7,9 @@
 namespace platform {
 
 struct Status {
-    int error = 0;  // the system's own number (errno on Linux); 0 for success
-    std::string reason;
+    // The system's own number (errno on Linux, GetLastError() on Windows); 0 for success.
+    int error = 0;
+    std::string reason;  // UTF-8, like every text of texts.h
     // Something stands at the path the call named: for a call that creates, it failed only
     // because the name is taken.
     bool targetExists = false;

@@ -19,6 +19,18 @@ TEST_PACKAGES=(libgtest-dev libgmock-dev samba smbclient cups-daemon dbus-daemon
     gvfs-backends gvfs-fuse fuse3 dnsmasq-base iproute2 iputils-ping procps psmisc xvfb xauth
     wsdd avahi-daemon avahi-utils python3 fping
     gnome-keyring libsecret-tools krb5-user samba-ad-dc samba-ad-provision winbind)
+# The Windows build (scripts/build-windows.sh): the mingw-w64 cross compiler, Debian's Qt host
+# tools (moc, rcc, uic) and xz for Qt's archive; GoogleTest's sources for the Windows tests.
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev
+    qt6-base-dev-tools xz-utils)
+WINDOWS_TEST_BUILD_PACKAGES=(googletest)
+# Building Qt for Windows from Debian's qt6-base source, when no ready build is given.
+QT_WINDOWS_SOURCE_PACKAGES=(dpkg-dev)
+# Running the Windows tests under Wine (scripts/test-windows.sh), headless, in a network
+# namespace of their own.
+WINDOWS_TEST_PACKAGES=(wine wine64 xvfb xauth iproute2 procps)
+# Screenshots of the windows under Wine (scripts/windows-screenshots.sh).
+WINDOWS_SCREENSHOT_PACKAGES=(imagemagick xdotool)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

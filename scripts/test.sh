@@ -56,3 +56,15 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMAPEO_SANITIZE=ON -
 cmake --build build-asan
 export ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 unprivileged_ctest build-asan -L unit --output-on-failure -j2
+
+# The Windows build and its tests under Wine, when Qt for Windows is at hand: the archive
+# MAPEO_QT_WINDOWS names, the one CI keeps beside the clone, or a build in the cache. Building
+# Qt itself is left to scripts/build-windows.sh, run by hand once (about half an hour).
+qt_windows=${MAPEO_QT_WINDOWS:-../shared/windows/qt6-base-6.4.2-mingw64.tar.xz}
+if [ -f "$qt_windows" ]; then
+    MAPEO_QT_WINDOWS=$(readlink -f "$qt_windows") bash scripts/test-windows.sh
+elif [ -f "${XDG_CACHE_HOME:-$HOME/.cache}/mapeo/qt6-mingw64/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    bash scripts/test-windows.sh
+else
+    echo "Windows build and tests skipped: no Qt for Windows (MAPEO_QT_WINDOWS, $qt_windows or ~/.cache/mapeo/)"
+fi

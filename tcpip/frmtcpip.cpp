@@ -468,7 +468,7 @@ void FRMTCPIP::Command3_Click() {
     const platform::Status written = services_.files.WriteWholeFile(path, bytes.toStdString());
     if (!written) {
         services_.ui.MsgBox(
-            texts::ExportFailed.arg(shownPath, QString::fromLocal8Bit(written.reason)),
+            texts::ExportFailed.arg(shownPath, QString::fromStdString(written.reason)),
             platform::vbCritical);
         return;
     }

@@ -117,7 +117,7 @@ void TCPICP::Send_Echo(const QString& host, ECHO_REPLY& reply) {
 void TCPICP::Send_Now(platform::IPAddr address, ECHO_REPLY& buffer, QString& why) {
     const platform::HANDLE handle = echo_.IcmpCreateFile();
     if (handle == platform::InvalidHandleValue())
-        why = QString::fromLocal8Bit(echo_.LastErrorText());
+        why = QString::fromStdString(echo_.LastErrorText());
     char request[sizeof texts::EchoPayload];
     std::memcpy(request, texts::EchoPayload, sizeof request);
     echo_.IcmpSendEcho(handle, address, request, sizeof request - 1, nullptr, &buffer,

@@ -82,6 +82,23 @@ TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
     EXPECT_THAT(Run({"--help"}).out, testing::Not(HasSubstr(system)));
 }
 
+TEST_F(CommandLineTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
+    const app::Places places{{dir.Path("config/mapeo"),
+                              dir.Path("config/mapeo/MAPEO.INI"),
+                              dir.Path("config/mapeo/MAPEO.BAK"),
+                              {}},
+                             "",
+                             {}};
+    for (const char* option : {"--al-iniciar", "--no-al-iniciar"}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(app::Run_Without_Window(app::Parse_Arguments({option}, QtArguments::NotYetTaken),
+                                          platform::SystemFileSystem(), places, out, err),
+                  app::ExitOk);
+        EXPECT_THAT(out.str(), HasSubstr("no hace falta ninguna entrada"));
+    }
+    EXPECT_FALSE(dir.Exists(app::AutostartEntryName));
+}
+
 TEST_F(CommandLineTest, TheSignInEntryIsWrittenOnceAndRemovedOrReportedWithStatus1) {
     ASSERT_EQ(Run({"--reconectar", "--al-iniciar"}).status, app::ExitOk);
     ASSERT_EQ(Run({"--al-iniciar"}).status, app::ExitOk) << "adding it again is harmless";

@@ -14,6 +14,7 @@
 #include "platform/filesystem.h"
 #include "platform/profile.h"
 #include "support/connections.h"
+#include "support/holder.h"
 #include "support/support.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "platform/linux/mount_record.h"
 #include "platform/linux/open_files.h"
+#include "support/holder.h"
 #include "support/support.h"
 
 namespace {

@@ -3,13 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QTest>
-
 #include "drives/apperror.h"
 #include "drives/frmmain.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
 #include "platform/profile.h"
+#include "support/input.h"
 #include "support/support.h"
 
 namespace {
@@ -70,14 +69,14 @@ TEST_F(MainWindowTest, AMarkRunsTheActionNestedOnlyWhenItChangesAndAClickNeverGr
     EXPECT_EQ(window.Check1[2]->Value(), 1);
 
     window.show();
-    QTest::mouseClick(window.Check1[2], Qt::LeftButton);
+    support::Click(window.Check1[2]);
     EXPECT_EQ(window.Check1[2]->Value(), 0);
     EXPECT_EQ(net.cancels.size(), 1u);
     ui.messages.clear();
     window.Check1[2]->SetValue(2);  // a grayed box takes the disconnect path and stays grayed
     EXPECT_THAT(ui.Texts(), ElementsAre(" Desconectado de la unidad L: satisfactoriamente"));
     EXPECT_EQ(window.Check1[2]->Value(), 2);
-    QTest::mouseClick(window.Check1[2], Qt::LeftButton);
+    support::Click(window.Check1[2]);
     EXPECT_EQ(window.Check1[2]->Value(), 0) << "a click clears a grayed box";
     EXPECT_EQ(net.adds.size(), 1u);
 }
@@ -235,10 +234,12 @@ TEST_F(MainWindowTest, SaveWritesWhatTheFieldsShowOrSaysWhyItKeptTheOldFile) {
     SetRow(2, "\\\\srv\\Año", "L:");
     window.Check1[2]->SetValue(1);
     window.Check1[3]->SetValue(2);
-    QTest::mouseClick(window.Command9, Qt::LeftButton);
+    support::Click(window.Command9);
     const QByteArray ini = dir.Read("cfg/MAPEO.INI");
     EXPECT_TRUE(ini.startsWith("[UNIDADES]\r\nUNIDAD1=\\\\servidor\\unidad a conectar\r\n"));
-    EXPECT_TRUE(ini.contains("UNIDAD3=\\\\srv\\A\xC3\xB1o\r\nLETRA3=L:\r\nMAPEAR3=1\r\nUNIDAD4"));
+    EXPECT_TRUE(ini.contains("UNIDAD3=" + QStringLiteral("\\\\srv\\Año").toLocal8Bit() +
+                             "\r\nLETRA3=L:\r\nMAPEAR3=1\r\nUNIDAD4"))
+        << "in the system's 8-bit code page";
     EXPECT_TRUE(ini.contains("MAPEAR4=0\r\n"));
 
     QDir(QString::fromStdString(dir.Path("cfg"))).removeRecursively();
@@ -255,12 +256,12 @@ TEST_F(MainWindowTest, SaveWritesWhatTheFieldsShowOrSaysWhyItKeptTheOldFile) {
 
 TEST_F(MainWindowTest, ToolButtonsDoubleClicksAndTheSupportAddressDoTheirJob) {
     window.show();
-    QTest::mouseClick(window.Command2, Qt::LeftButton);
-    QTest::mouseClick(window.Command3, Qt::LeftButton);
-    QTest::mouseDClick(window.TXTNET[7], Qt::LeftButton);
+    support::Click(window.Command2);
+    support::Click(window.Command3);
+    support::Double_Click(window.TXTNET[7]);
     EXPECT_EQ(testerRequests, 1);
     EXPECT_EQ(browserRequests, 2);
-    QTest::mouseClick(window.Label16, Qt::LeftButton);
+    support::Click(window.Label16);
     EXPECT_THAT(shell.calls, ElementsAre("open mailto:soporte@mapeo.example 5"));
 }
 

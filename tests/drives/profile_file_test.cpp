@@ -1,9 +1,13 @@
 // The INI rules that files written on Windows PCs rely on, against real files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <string>
+#include <tuple>
 
+#include "platform/filesystem.h"
 #include "platform/profile.h"
 #include "support/support.h"
 
@@ -56,6 +60,14 @@ TEST(ProfileWrite, AFailureLeavesNoFileAndGivesTheSystemsReason) {
     EXPECT_FALSE(Put(d.Path("missing/dir/a.ini"), "S", "A", "1"));
     EXPECT_EQ(platform::SystemProfileFile().GetLastError(), platform::DWORD(ENOENT));
     EXPECT_FALSE(d.Exists("missing"));
+}
+
+// A mapping file that is a pipe would block the reader that opened it.
+TEST(SystemFiles, APipeWhereAFileShouldBeIsRefusedUnopenedAsNotANormalFile) {
+    TempDir d;
+    ASSERT_EQ(::mkfifo(d.Path("MAPEO.INI").c_str(), 0644), 0);
+    const platform::Status s = platform::SystemFileSystem().CanReadFile(d.Path("MAPEO.INI"));
+    EXPECT_EQ(std::tuple(s.reason, s.targetExists), std::tuple("no es un fichero normal", true));
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // Stand-ins for the tester's services, recording what the logic asks in one event list.
 #pragma once
 
-#include <arpa/inet.h>
-
 #include <QMap>
 #include <QStringList>
 #include <algorithm>
@@ -21,9 +19,11 @@ namespace fakes {
 using namespace platform;
 
 inline QString Dotted(IPAddr a) {
-    char t[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, t, sizeof t);
-    return QString::fromLatin1(t);
+    unsigned char b[4];
+    std::memcpy(b, &a, sizeof b);
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(QString::number(b[0]), QString::number(b[1]), QString::number(b[2]),
+             QString::number(b[3]));
 }
 
 template <class T>

@@ -1,14 +1,10 @@
-// A throw-away folder, something held open, and QString printed readably by GoogleTest.
+// What every test uses: a throw-away folder, and QString printed readably by GoogleTest.
 #pragma once
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QByteArray>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -42,32 +38,6 @@ public:
 
 private:
     QTemporaryDir dir_;
-};
-
-// A file held open, or a working folder, as the user's editor or terminal holds them.
-class Holder {
-public:
-    enum Kind { File, WorkingFolder };
-    Holder(const std::string& path, Kind kind)
-        : fd_(::open(kind == File ? path.c_str() : ".", O_RDONLY | O_CLOEXEC)),
-          moved_(kind == WorkingFolder && fd_ >= 0 && ::chdir(path.c_str()) == 0),
-          holding_(kind == File ? fd_ >= 0 : moved_) {}
-    ~Holder() {
-        if (moved_ && ::fchdir(fd_) != 0)
-            std::abort();
-        ::close(fd_);
-    }
-    bool Holding() const { return holding_; }
-    // What the held file reads now, or "<unreadable>".
-    std::string ReadHeld() const {
-        char buf[4096];
-        const ssize_t n = ::pread(fd_, buf, sizeof buf, 0);
-        return n < 0 ? "<unreadable>" : std::string(buf, std::size_t(n));
-    }
-
-private:
-    const int fd_;
-    const bool moved_, holding_;
 };
 
 }  // namespace support

@@ -1,9 +1,11 @@
 // The tester's services against real packets and a real name server, inside the network
 // namespaces that network_fixture.sh builds; every address used here lives there. The script
 // runs this binary once per set-up and names it in MAPEO_TC_MODE.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <poll.h>

@@ -1,9 +1,9 @@
 // The credentials dialog: what Aceptar and Cancelar hand back, and what a refusal shows.
 #include <gtest/gtest.h>
 
-#include <QTest>
 #include <QTimer>
 
+#include "support/input.h"
 #include "ui/frmcredenciales.h"
 
 namespace {
@@ -27,10 +27,11 @@ TEST(CredentialsDialog, AcceptHandsBackWhatWasTypedAndTakesThePasswordOutOfItsFi
         EXPECT_EQ(d->lblRecurso->text(),
                   QStringLiteral("Escriba sus credenciales para conectarse a \\\\srv\\%1datos"));
         EXPECT_EQ(d->txtContrasena->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(d->txtUsuario, QStringLiteral("DOM\\ana"));
+        support::Type_Text(d->txtUsuario, QStringLiteral("DOM\\ana"));
         d->txtContrasena->insert(QStringLiteral("clave ñ"));
         d->chkRecordar->setChecked(true);
-        QTest::keyClick(d->txtContrasena, Qt::Key_Return);  // Aceptar is the default
+        support::Press_Key(d->txtContrasena, Qt::Key_Return,
+                           QStringLiteral("\r"));  // Aceptar is the default
     });
     NetCredential cred{"", "GRUPO", {}};
     platform::BOOL save = 0;
@@ -51,7 +52,7 @@ TEST(CredentialsDialog, ARefusalSaysSoKeepsTheUserAndCancelIs1223) {
     WhenShown([](frmCredenciales* d) {
         EXPECT_EQ(d->lblError->text(), QStringLiteral("Usuario o contraseña incorrectos."));
         EXPECT_EQ(d->txtUsuario->text(), QStringLiteral("ana"));
-        QTest::keyClicks(d->txtContrasena, QStringLiteral("nada"));
+        support::Type_Text(d->txtContrasena, QStringLiteral("nada"));
         d->cmdCancelar->click();
     });
     NetCredential cred{"ana", "", {}};
