@@ -35,14 +35,10 @@ DWORD FakeNetEnumeration::WNetEnumResourceA(HANDLE handle, DWORD* count, void* b
     auto* base = static_cast<char*>(buffer);
     ++enums;
     Listing& l = *open_.at(handle);
-    if (errorKeepsCount)
-        return ERROR_BAD_NETPATH;
     if (l.next >= l.records.size()) {
         *count = 0;
         return ERROR_NO_MORE_ITEMS;
     }
-    if (moreDataNeverGrows)
-        return ERROR_MORE_DATA;
     auto bytes = [](const FakeRecord& r) {
         return sizeof(NETRESOURCEA) + r.remote.size() + r.comment.size() + 2;
     };

@@ -47,9 +47,7 @@ public:
     std::map<std::string, std::vector<FakeRecord>> containers;
     // Results of a container's next opens, in order; NO_ERROR opens it normally.
     std::map<std::string, std::deque<platform::DWORD>> openFailures;
-    platform::DWORD perCall = 1000;   // records per call at most
-    bool errorKeepsCount = false;     // fails, leaving the count as it was
-    bool moreDataNeverGrows = false;  // answers 234 with the size it was given
+    platform::DWORD perCall = 1000;  // records per call at most
 
     struct Open {
         platform::DWORD scope, type, usage;

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <map>
 
 #include "platform/echo.h"
@@ -147,25 +146,23 @@ struct FakeWinSock : WinSock {
     }
     int WSACleanup() override {
         events << QStringLiteral("cleanup");
-        return cleanupResult;
+        return 0;
     }
     QStringList& events;
-    int startupResult = 0, cleanupResult = 0;
+    int startupResult = 0;
     std::uint16_t version = 0x0101, maxSockets = 32767;
 };
 
 // GetUserNameA with the Windows buffer rules.
 struct FakeSecurity : Security {
     BOOL GetUserNameA(LPSTR buffer, LPDWORD size) override {
-        const DWORD needed = DWORD(name.size() + 1);
-        const bool fits = *size >= needed;
+        const bool fits = *size >= 6;
         if (fits)
-            std::memcpy(buffer, name.c_str(), needed);
-        *size = needed;
+            std::memcpy(buffer, "maria", 6);
+        *size = 6;
         return fits;
     }
     DWORD GetLastError() const override { return ERROR_INSUFFICIENT_BUFFER; }
-    std::string name = "maria";
 };
 
 struct FakeResolver : NameResolver {
@@ -179,14 +176,11 @@ struct FakeResolver : NameResolver {
     }
     QString Ask(const QString& key) {
         asked << key;
-        if (duringLookup)
-            duringLookup();
         return answers.value(key);
     }
     QMap<QString, QString> answers;  // "ip:10.0.0.7" → name, "dns:nombre" → address
     QStringList asked;
     bool lookAhead = false;
-    std::function<void()> duringLookup;
 };
 
 struct FakeControl : WinsockControl {
