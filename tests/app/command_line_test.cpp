@@ -25,13 +25,15 @@ struct Outcome {
 
 class CommandLineTest : public testing::Test {
 protected:
-    Outcome Run(const QStringList& args, QtArguments qt = QtArguments::NotYetTaken) {
+    // Without an autostart folder: where the system reconnects by itself.
+    Outcome Run(const QStringList& args, QtArguments qt = QtArguments::NotYetTaken,
+                bool autostart = true) {
         std::ostringstream out, err;
         const app::Places places{{dir.Path("config/mapeo"),
                                   dir.Path("config/mapeo/MAPEO.INI"),
                                   dir.Path("config/mapeo/MAPEO.BAK"),
                                   {dir.Path("etc/mapeo/MAPEO.INI")}},
-                                 dir.Path("config/autostart"),
+                                 autostart ? dir.Path("config/autostart") : "",
                                  {dir.Path("etc/autostart")}};
         const auto status = app::Run_Without_Window(app::Parse_Arguments(args, qt),
                                                     platform::SystemFileSystem(), places, out, err);
@@ -83,20 +85,12 @@ TEST_F(CommandLineTest, QtOptionsReachQtAndOnlyTheRestoreAndTheWindowStartIt) {
 }
 
 TEST_F(CommandLineTest, WhereTheSystemReconnectsByItselfNoEntryIsWrittenAndThatIsNoError) {
-    const app::Places places{{dir.Path("config/mapeo"),
-                              dir.Path("config/mapeo/MAPEO.INI"),
-                              dir.Path("config/mapeo/MAPEO.BAK"),
-                              {}},
-                             "",
-                             {}};
     for (const char* option : {"--al-iniciar", "--no-al-iniciar"}) {
-        std::ostringstream out, err;
-        EXPECT_EQ(app::Run_Without_Window(app::Parse_Arguments({option}, QtArguments::NotYetTaken),
-                                          platform::SystemFileSystem(), places, out, err),
-                  app::ExitOk);
-        EXPECT_THAT(out.str(), HasSubstr("no hace falta ninguna entrada"));
+        const Outcome o = Run({option}, QtArguments::NotYetTaken, false);
+        EXPECT_EQ(o.status, app::ExitOk);
+        EXPECT_THAT(o.out, HasSubstr("no hace falta ninguna entrada"));
     }
-    EXPECT_FALSE(dir.Exists(app::AutostartEntryName));
+    EXPECT_FALSE(dir.Exists("config"));
 }
 
 TEST_F(CommandLineTest, TheSignInEntryIsWrittenOnceAndRemovedOrReportedWithStatus1) {
