@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Runs a command (the Windows build's ctest, the screenshot script) in a Wine session of its
-# own: a fresh 64-bit prefix, an Xvfb display for Qt's Windows platform, one wineserver kept
-# running between the programs. As root the session lives in a private network namespace with
-# only loopback, where unprivileged ICMP sockets are open (Wine sends echoes through them),
-# and runs as the user MAPEO_WINE_USER when set. Everything it made is removed when it ends.
-#
+# Runs COMMAND (the Windows build's ctest, the screenshot script) in a Wine session of its own:
+# a fresh 64-bit prefix, an Xvfb display, one wineserver for all its programs. As root it runs
+# in a network namespace with only loopback and unprivileged ICMP sockets (Wine's echoes), as
+# MAPEO_WINE_USER when set; all it made goes when it ends. Inside, MAPEO_WINE_SESSION=1,
+# MAPEO_WINE_ICMP=1 where echoes may be sent, and MAPEO_WINE_SHARE names \\mapeo-pc\compartida.
 #   [MAPEO_WINE_USER=NAME] wine_session.sh COMMAND [ARG...]
-#
-# Inside, MAPEO_WINE_SESSION=1; MAPEO_WINE_ICMP=1 where echoes may be sent; MAPEO_WINE_SHARE
-# names a share (\\mapeo-pc\compartida) that Wine keeps as a folder of the prefix.
 set -euo pipefail
 self=$(readlink -f "$0")
 
@@ -51,13 +47,10 @@ REG
     return "$rc"
 }
 
-# As MAPEO_WINE_USER where one is named.
-as_user() {
+as_user() {  # as MAPEO_WINE_USER where one is named
     if [ -n "${MAPEO_WINE_USER:-}" ]; then
         setpriv --reuid="$MAPEO_WINE_USER" --regid="$MAPEO_WINE_USER" --init-groups -- "$@"
-    else
-        "$@"
-    fi
+    else "$@"; fi
 }
 
 displayed() {
@@ -66,22 +59,12 @@ displayed() {
 }
 
 case "${1:-}" in
-    --inner)
-        shift
-        inner "$@"
-        exit
-        ;;
+    --inner) shift; inner "$@"; exit ;;
     --namespace)
-        shift
         ip link set lo up
         sysctl -qw net.ipv4.ping_group_range="0 2147483647"
-        MAPEO_WINE_ICMP=1 displayed "$@"
-        exit
-        ;;
-    "")
-        echo "usage: [MAPEO_WINE_USER=NAME] $0 COMMAND [ARG...]" >&2
-        exit 2
-        ;;
+        shift; MAPEO_WINE_ICMP=1 displayed "$@"; exit ;;
+    "") echo "usage: [MAPEO_WINE_USER=NAME] $0 COMMAND [ARG...]" >&2; exit 2 ;;
 esac
 
 MAPEO_WINE_DIR=$(mktemp -d /tmp/mapeo-wine.XXXXXX)

@@ -15,11 +15,7 @@ trap 'rm -f "$out"' EXIT
 # Wine keeps QT_* variables from Windows programs.
 wine "$exe" -platform windows "$@" 2>&1 | tr -d '\r' | tee "$out"
 status=${PIPESTATUS[0]}
-if grep -q '^\[  FAILED  \]' "$out"; then
-    exit 1
-fi
-if ! grep -Eq '^\[  PASSED  \] [0-9]+ tests?\.' "$out"; then
-    echo "wine_test: no summary line from $(basename "$exe") (exit status $status): it crashed"
-    exit 1
-fi
-exit 0
+grep -q '^\[  FAILED  \]' "$out" && exit 1
+grep -Eq '^\[  PASSED  \] [0-9]+ tests?\.' "$out" && exit 0
+echo "wine_test: no summary line from $(basename "$exe") (exit status $status): it crashed"
+exit 1

@@ -13,6 +13,7 @@
 #include "platform/netenum.h"
 #include "platform/networking.h"
 #include "platform/profile.h"
+#include "support/connections.h"
 #include "support/support.h"
 #include "win32/wine.h"
 
@@ -24,18 +25,8 @@ using testing::ElementsAre;
 const char* const Path = "\\\\127.0.0.1\\mapeo-no-existe";
 
 TEST(Connections, AFailedConnectShowsTheSystemsCodeAfterTheNestedDisconnect) {
-    platform::NetConnections& net = platform::SystemNetConnections();
-    QByteArray remote(Path), local("J:");
-    platform::NETRESOURCEA request{RESOURCE_GLOBALNET,
-                                   RESOURCETYPE_DISK,
-                                   RESOURCEDISPLAYTYPE_SHARE,
-                                   RESOURCEUSAGE_CONNECTABLE,
-                                   local.data(),
-                                   remote.data(),
-                                   nullptr,
-                                   nullptr};
-    const platform::DWORD add = net.WNetAddConnection2A(&request, nullptr, nullptr, 1);
-    const platform::DWORD cancel = net.WNetCancelConnection2A("J:", 1, 0);
+    const platform::DWORD add = support::Connect("J:", Path);
+    const platform::DWORD cancel = support::Cancel("J:");
     ASSERT_NE(add, 0u);
     ASSERT_NE(cancel, 0u);
     if (support::Under_Wine()) {
@@ -48,7 +39,7 @@ TEST(Connections, AFailedConnectShowsTheSystemsCodeAfterTheNestedDisconnect) {
     drives::frmMain window(
         {platform::SystemProfileFile(),
          platform::SystemFileSystem(),
-         net,
+         platform::SystemNetConnections(),
          shell,
          ui,
          {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
