@@ -10,8 +10,7 @@
 #include "app/commandline.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
-#include "platform/profile.h"
-#include "support/support.h"
+#include "support/main_services.h"
 
 namespace {
 
@@ -137,14 +136,7 @@ TEST(Reconnect, GivesStatus0OnlyWhenEveryMarkedRowConnectedAndPrintsItsMessages)
         lines.str({});
         net.adds.clear();
         net.cancels.clear();
-        return app::Reconnect_Stored_Rows(
-            {platform::SystemProfileFile(),
-             platform::SystemFileSystem(),
-             net,
-             shell,
-             console,
-             {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
-            err);
+        return app::Reconnect_Stored_Rows(support::OnFiles(dir, net, shell, console), err);
     };
     EXPECT_EQ(reconnect(nullptr), app::ExitOk) << "no mapping file: nothing to restore";
     EXPECT_TRUE(net.cancels.empty());

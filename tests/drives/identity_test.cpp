@@ -5,10 +5,8 @@
 #include "fakes/credentials.h"
 #include "fakes/desktop.h"
 #include "platform/credentials.h"
-#include "platform/filesystem.h"
 #include "platform/linux/identity.h"
-#include "platform/profile.h"
-#include "support/support.h"
+#include "support/main_services.h"
 
 namespace {
 
@@ -95,13 +93,7 @@ TEST_F(IdentityTest, NoTypedPasswordReachesTheMappingFileOrAMessage) {
     support::TempDir dir;
     fakes::FakeWindowServices ui;
     fakes::FakeShell shell;
-    drives::frmMain window(drives::MainServices{
-        platform::SystemProfileFile(),
-        platform::SystemFileSystem(),
-        net,
-        shell,
-        ui,
-        {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}});
+    drives::frmMain window(support::OnFiles(dir, net, shell, ui));
     window.TXTNET[0]->setText(QStringLiteral("\\\\srv\\datos"));
     window.Check1[0]->SetValue(1);
     window.Command9_Click();

@@ -7,9 +7,8 @@
 #include "drives/frmmain.h"
 #include "fakes/desktop.h"
 #include "platform/filesystem.h"
-#include "platform/profile.h"
 #include "support/input.h"
-#include "support/support.h"
+#include "support/main_services.h"
 
 namespace {
 
@@ -35,13 +34,7 @@ protected:
     int testerRequests = 0;
     int browserRequests = 0;
     drives::frmMain window{
-        drives::MainServices{
-            platform::SystemProfileFile(),
-            platform::SystemFileSystem(),
-            net,
-            shell,
-            ui,
-            {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
+        support::OnFiles(dir, net, shell, ui),
         drives::ToolWindows{[this] { ++testerRequests; }, [this] { ++browserRequests; }}};
 };
 

@@ -12,9 +12,8 @@
 #include "platform/folders.h"
 #include "platform/netenum.h"
 #include "platform/networking.h"
-#include "platform/profile.h"
 #include "support/connections.h"
-#include "support/support.h"
+#include "support/main_services.h"
 #include "win32/wine.h"
 
 namespace {
@@ -36,14 +35,8 @@ TEST(Connections, AFailedConnectShowsTheSystemsCodeAfterTheNestedDisconnect) {
     support::TempDir dir;
     fakes::FakeWindowServices ui;
     fakes::FakeShell shell;
-    drives::frmMain window(
-        {platform::SystemProfileFile(),
-         platform::SystemFileSystem(),
-         platform::SystemNetConnections(),
-         shell,
-         ui,
-         {dir.Path("cfg"), dir.Path("cfg/MAPEO.INI"), dir.Path("cfg/MAPEO.BAK")}},
-        {[] {}, [] {}});
+    drives::frmMain window(support::OnFiles(dir, platform::SystemNetConnections(), shell, ui),
+                           {[] {}, [] {}});
     window.TXTNET[0]->setText(QString::fromLatin1(Path));
     window.Check1[0]->SetValue(1);
     const QString a = QString::number(add), c = QString::number(cancel);
