@@ -3,9 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/winapi.h"
-
-#include <winnetwk.h>
+#include "platform/win32/netresource.h"
 
 namespace platform {
 namespace {
@@ -21,20 +19,10 @@ public:
                         const platform::NETRESOURCEA* container, HANDLE* handle) override {
         if (!handle)
             return ERROR_INVALID_PARAMETER;
-        ::NETRESOURCEA native{};
-        ::LPNETRESOURCEA from = nullptr;
         // A record without a remote name is the whole network, as the system's root.
-        if (container && container->lpRemoteName) {
-            native.dwScope = container->dwScope;
-            native.dwType = container->dwType;
-            native.dwDisplayType = container->dwDisplayType;
-            native.dwUsage = container->dwUsage;
-            native.lpLocalName = container->lpLocalName;
-            native.lpRemoteName = container->lpRemoteName;
-            native.lpComment = container->lpComment;
-            native.lpProvider = container->lpProvider;
-            from = &native;
-        }
+        const bool root = !container || !container->lpRemoteName;
+        ::NETRESOURCEA native = root ? ::NETRESOURCEA{} : NativeResource(*container);
+        ::LPNETRESOURCEA from = root ? nullptr : &native;
         ::HANDLE h = nullptr;
         const DWORD result = ::WNetOpenEnumA(scope, type, usage, from, &h);
         *handle = result == NO_ERROR ? h : nullptr;

@@ -1,9 +1,7 @@
 // Connections through the system's own network providers (mpr). With no user name and no
 // password the system uses the signed-in user's own credentials and asks nothing itself.
 
-#include "platform/win32/winapi.h"
-
-#include <winnetwk.h>
+#include "platform/win32/netresource.h"
 
 namespace platform {
 namespace {
@@ -14,15 +12,7 @@ public:
                               LPCSTR userName, DWORD flags) override {
         if (!resource)
             return ERROR_INVALID_PARAMETER;
-        ::NETRESOURCEA native{};
-        native.dwScope = resource->dwScope;
-        native.dwType = resource->dwType;
-        native.dwDisplayType = resource->dwDisplayType;
-        native.dwUsage = resource->dwUsage;
-        native.lpLocalName = resource->lpLocalName;
-        native.lpRemoteName = resource->lpRemoteName;
-        native.lpComment = resource->lpComment;
-        native.lpProvider = resource->lpProvider;
+        ::NETRESOURCEA native = NativeResource(*resource);
         return ::WNetAddConnection2A(&native, password, userName, flags);
     }
 
