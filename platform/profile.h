@@ -31,9 +31,16 @@ public:
 // The system's profile service.
 ProfileFile& SystemProfileFile();
 
-DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
-BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
-                                LPCSTR lpFileName);
+// The calls by their system names, on the system's service.
+inline DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                                      LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+    return SystemProfileFile().GetPrivateProfileStringA(lpAppName, lpKeyName, lpDefault,
+                                                        lpReturnedString, nSize, lpFileName);
+}
+inline BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                                       LPCSTR lpFileName) {
+    return SystemProfileFile().WritePrivateProfileStringA(lpAppName, lpKeyName, lpString,
+                                                          lpFileName);
+}
 
 }  // namespace platform

@@ -313,13 +313,4 @@ ProfileFile& SystemProfileFile() {
     return profile;
 }
 
-DWORD GetPrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR def, LPSTR out, DWORD size,
-                               LPCSTR file) {
-    return SystemProfileFile().GetPrivateProfileStringA(app, key, def, out, size, file);
-}
-
-BOOL WritePrivateProfileStringA(LPCSTR app, LPCSTR key, LPCSTR value, LPCSTR file) {
-    return SystemProfileFile().WritePrivateProfileStringA(app, key, value, file);
-}
-
 }  // namespace platform
