@@ -134,6 +134,19 @@ tcpip::TesterServices Services(platform::IcmpEcho& echo, platform::WindowService
             platform::ScanExportPath()};
 }
 
+// A loaded tester window on the screen, as a user's; the caller deletes it. The size matters
+// only for the figures taken with the log in view.
+tcpip::FRMTCPIP* ShownTester(platform::IcmpEcho& echo, platform::WindowServices& ui,
+                             bool sized = true) {
+    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
+    w->Form_Load();
+    if (sized)
+        w->resize(900, 600);
+    w->show();
+    QCoreApplication::processEvents();
+    return w;
+}
+
 void EchoFigures() {
     BenchWindowServices ui;
     tcpip::TCPICP module(platform::SystemIcmpEcho(), platform::SystemWinSock(), ui);
@@ -173,11 +186,7 @@ void EchoFigures() {
 
 void LoopbackScan() {
     BenchWindowServices ui;
-    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
-    w->Form_Load();
-    w->resize(900, 600);
-    w->show();
-    QCoreApplication::processEvents();
+    auto* w = ShownTester(platform::SystemIcmpEcho(), ui);
     const QString boxes[4] = {QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("0"),
                               QStringLiteral("0")};
     for (int i = 0; i < 4; ++i)
@@ -200,11 +209,7 @@ void LoopbackScan() {
 // Per step of a two-octet scan of 127.0.240.0-127.0.255.255 (4096 steps).
 double ShortTwoOctet(platform::IcmpEcho& echo) {
     BenchWindowServices ui;
-    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
-    w->Form_Load();
-    w->resize(900, 600);
-    w->show();
-    QCoreApplication::processEvents();
+    auto* w = ShownTester(echo, ui);
     const QString boxes[4] = {QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("240"),
                               QStringLiteral("0")};
     for (int i = 0; i < 4; ++i)
@@ -219,11 +224,7 @@ double ShortTwoOctet(platform::IcmpEcho& echo) {
 void TwoOctetScan() {
     BenchWindowServices ui;
     ui.yields.reserve(140000);
-    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
-    w->Form_Load();
-    w->resize(900, 600);
-    w->show();
-    QCoreApplication::processEvents();
+    auto* w = ShownTester(platform::SystemIcmpEcho(), ui);
     const QString boxes[4] = {QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("0"),
                               QStringLiteral("0")};
     for (int i = 0; i < 4; ++i)
@@ -268,11 +269,7 @@ struct ScanFigures {
 // One fourth-octet scan from `first` (dotted) in an offscreen window.
 ScanFigures FourthOctetScan(platform::IcmpEcho& echo, const QString& first) {
     BenchWindowServices ui;
-    auto* w = new tcpip::FRMTCPIP(Services(echo, ui));
-    w->Form_Load();
-    w->resize(900, 600);
-    w->show();
-    QCoreApplication::processEvents();
+    auto* w = ShownTester(echo, ui);
     for (int i = 0; i < 4; ++i)
         w->Text1[i]->setText(first.section(u'.', i, i));
     ScanFigures f;
@@ -355,10 +352,7 @@ void Helper() {
 // Xvfb, the whole screen as `import` sees it.
 void Screenshot() {
     BenchWindowServices ui;
-    auto* w = new tcpip::FRMTCPIP(Services(platform::SystemIcmpEcho(), ui));
-    w->Form_Load();
-    w->show();
-    QCoreApplication::processEvents();
+    auto* w = ShownTester(platform::SystemIcmpEcho(), ui, false);
     const QString boxes[4] = {QStringLiteral("127"), QStringLiteral("0"), QStringLiteral("0"),
                               QStringLiteral("247")};
     for (int i = 0; i < 4; ++i)
